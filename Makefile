@@ -1,0 +1,49 @@
+# The two set-up commands: `make run` builds and starts Sweepwise, `make test` builds and runs
+# every test. Both first install whatever Debian packages are missing.
+
+BUILD      ?= build/release
+SAN_BUILD  ?= build/sanitize
+WERROR     ?= OFF
+JOBS       ?= $(shell nproc)
+CMAKE_ARGS ?=
+
+CONFIGURE = cmake -S . -G Ninja -DSWEEPWISE_WERROR=$(WERROR) $(CMAKE_ARGS)
+# Tests never need a display; leak checks come with the reliability suite.
+TEST_ENV  = QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 \
+            UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+.PHONY: deps build run test test-release test-sanitize bench format format-check clean
+
+deps:
+	@./scripts/install-deps.sh
+
+build: deps
+	$(CONFIGURE) -B $(BUILD)
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	$(BUILD)/src/app/sweepwise
+
+test: test-release test-sanitize
+
+test-release: build
+	cd $(BUILD) && $(TEST_ENV) ctest --output-on-failure -j $(JOBS)
+
+test-sanitize: deps
+	$(CONFIGURE) -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DSWEEPWISE_SANITIZE=ON -DSWEEPWISE_BENCH=OFF
+	cmake --build $(SAN_BUILD) -j $(JOBS)
+	cd $(SAN_BUILD) && $(TEST_ENV) ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	./bench/run.sh $(BUILD)
+
+SOURCES = $(shell git ls-files --cached --others --exclude-standard -- '*.cpp' '*.h')
+
+format:
+	clang-format -i $(SOURCES)
+
+format-check:
+	clang-format --dry-run -Werror $(SOURCES)
+
+clean:
+	rm -rf build

@@ -1,0 +1,47 @@
+#include "app/qt_ui_services.h"
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace sweepwise {
+
+void QtUiServices::pump() {
+    if (m_system.now() - m_lastEvents < kPumpInterval) {
+        return;
+    }
+    if (m_beforeEvents) {
+        m_beforeEvents();
+    }
+    QCoreApplication::processEvents();
+    // Counted from the end, so that slow event handling cannot starve the loop that pumps.
+    m_lastEvents = m_system.now();
+}
+
+int QtUiServices::messageBox(std::string_view text, int flags, std::string_view title) {
+    const bool question = flags == platform::kMessageQuestionYesNo;
+    QMessageBox box(question ? QMessageBox::Question : QMessageBox::Information,
+                    QString::fromUtf8(title.data(), qsizetype(title.size())),
+                    QString::fromUtf8(text.data(), qsizetype(text.size())),
+                    question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok);
+    box.setDefaultButton(question ? QMessageBox::Yes : QMessageBox::Ok);
+    if (m_beforeEvents) {
+        m_beforeEvents();
+    }
+    switch (box.exec()) {
+        case QMessageBox::Yes:
+            return platform::kAnswerYes;
+        case QMessageBox::No:
+            return platform::kAnswerNo;
+        default:
+            return platform::kAnswerOk;
+    }
+}
+
+void QtUiServices::endProgram() {
+    // At once: no window may object and no destructor may run behind a paused loop.
+    ::_exit(0);
+}
+
+}  // namespace sweepwise

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+
+#include "platform/system.h"
+#include "platform/ui_services.h"
+
+namespace sweepwise {
+
+// The user-interface services on Qt. Qt's own event processing costs microseconds, which the
+// scan would pay at every file, so the pump lets events run only once an interval has passed.
+class QtUiServices : public platform::UiServices {
+public:
+    static constexpr std::chrono::milliseconds kPumpInterval{5};
+
+    explicit QtUiServices(platform::System& system) : m_system(system) {}
+
+    // Runs before events are let through, so that what the windows show is brought up to date
+    // only as often as it can be seen.
+    void setBeforeEvents(std::function<void()> hook) { m_beforeEvents = std::move(hook); }
+
+    void pump() override;
+    int messageBox(std::string_view text, int flags, std::string_view title) override;
+    [[noreturn]] void endProgram() override;
+
+private:
+    platform::System& m_system;
+    std::function<void()> m_beforeEvents;
+    std::chrono::steady_clock::time_point m_lastEvents{};
+};
+
+}  // namespace sweepwise
