@@ -22,7 +22,7 @@ build: deps
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
-	$(BUILD)/src/app/sweepwise
+	$(BUILD)/sweepwise
 
 test: test-release test-sanitize
 
@@ -35,7 +35,7 @@ test-sanitize: deps
 	cd $(SAN_BUILD) && $(TEST_ENV) ctest --output-on-failure -j $(JOBS)
 
 bench: build
-	./bench/run.sh $(BUILD)
+	./bench/run.sh --bin $(BUILD)/bench
 
 SOURCES = $(shell git ls-files --cached --others --exclude-standard -- '*.cpp' '*.h')
 

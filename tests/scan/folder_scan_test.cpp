@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/fake_system.h"
 #include "common/fixture.h"
 #include "scan/folder_scan.h"
 
@@ -18,25 +19,7 @@ namespace sweepwise {
 namespace {
 
 using test::TempTree;
-
-// Runs a chosen command at a chosen pump call, as a click handled during the pump would.
-class TestUi : public platform::UiServices {
-public:
-    int pumps = 0;
-    std::function<void()> onPump;
-
-    void pump() override {
-        ++pumps;
-        if (onPump) {
-            onPump();
-        }
-    }
-    int messageBox(std::string_view, int, std::string_view) override {
-        ADD_FAILURE() << "a scan shows no message box";
-        return platform::kAnswerOk;
-    }
-    [[noreturn]] void endProgram() override { std::abort(); }
-};
+using test::TestUi;
 
 struct RecordingView : ScanView {
     std::vector<std::string> statuses;
