@@ -17,6 +17,7 @@
 #include <QWindow>
 
 #include "app/fonts.h"
+#include "clean/cleaning_window.h"
 #include "junklist/junk_list_model.h"
 #include "junklist/selection_commands.h"
 
@@ -223,6 +224,8 @@ void Frm1::createControls() {
     connect(command2, &QPushButton::clicked, this, &Frm1::command2Click);
     connect(command5, &QPushButton::clicked, this, &Frm1::command5Click);
     connect(command6, &QPushButton::clicked, this, &Frm1::command6Click);
+    connect(command7, &QPushButton::clicked, this, &Frm1::command7Click);
+    connect(command8, &QPushButton::clicked, this, &Frm1::command8Click);
 
     holdSize();
 }
@@ -234,6 +237,7 @@ void Frm1::load() {
 
     m_state.DriveScanMode = false;
     TemporaryFile("");  // leaves its empty file behind; the folder is not needed here
+    m_rescanWanted = false;
     Cmdp->setEnabled(false);
     Cmdstop->setEnabled(false);
 
@@ -395,6 +399,34 @@ void Frm1::command6Click() {
     InvertSelection(m_junk);
 }
 
+void Frm1::command7Click() {
+    if (m_junk.count() == 0) {
+        m_ui.messageBox("无垃圾文件可清理！请先执行垃圾文件扫描。", platform::kMessageInformation,
+                        "提示");
+        return;
+    }
+    if (m_cleaning) {
+        return;  // clicked during a run's pause: the window is loaded, no second run starts
+    }
+    RunScope running(m_runDepth);
+    // A scan started now would replace the rows the run is working through.
+    m_cleaning =
+        std::make_unique<Frmdel>(m_junk, m_system, m_ui, static_cast<CleaningHost&>(*this));
+    applyScanButtons();
+    m_cleaning->load();
+    m_cleaning.reset();
+    applyScanButtons();
+}
+
+void Frm1::command8Click() {
+    command5Click();
+    command7Click();
+}
+
+void Frm1::showMainWindow() {
+    show();
+}
+
 void Frm1::setStatusText(std::string_view text) {
     m_statusText.assign(text);
     m_statusChanged = true;
@@ -408,9 +440,15 @@ void Frm1::setCountText(std::string_view text) {
 }
 
 void Frm1::setScanButtons(bool startEnabled, bool stopEnabled, bool rescanEnabled) {
-    Cmdp->setEnabled(rescanEnabled);
+    m_rescanWanted = rescanEnabled;
     Cmdstop->setEnabled(stopEnabled);
-    Cmdsc->setEnabled(startEnabled);
+    m_startWanted = startEnabled;
+    applyScanButtons();
+}
+
+void Frm1::applyScanButtons() {
+    Cmdp->setEnabled(m_rescanWanted && !m_cleaning);
+    Cmdsc->setEnabled(m_startWanted && !m_cleaning);
 }
 
 bool Frm1::quickScanSelected() {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "clean/cleaning_run.h"
 #include "junklist/junk_list.h"
 #include "platform/system.h"
 #include "platform/ui_services.h"
@@ -24,10 +25,11 @@ class QTableView;
 
 namespace sweepwise {
 
+class Frmdel;
 class JunkListModel;
 
 // The main window: the scan options, the scan buttons, the junk list and the commands on it.
-class Frm1 : public QWidget, private ScanRunView {
+class Frm1 : public QWidget, private ScanRunView, private CleaningHost {
     Q_OBJECT
 
 public:
@@ -45,6 +47,8 @@ public:
 
     JunkList& junkList() { return m_junk; }
     ScanState& scanState() { return m_state; }
+    // The cleaning window while a cleaning run is under way, else null.
+    Frmdel* cleaningWindow() { return m_cleaning.get(); }
 
     // The special folders belong to this window.
     std::optional<std::string> TemporaryFile(std::string_view prefix);
@@ -102,6 +106,9 @@ private:
     void command2Click();
     void command5Click();
     void command6Click();
+    void command7Click();
+    void command8Click();
+    void applyScanButtons();
 
     // ScanRunView
     void setStatusText(std::string_view text) override;
@@ -115,6 +122,9 @@ private:
     void setCurrentRoot(std::string_view root) override;
     std::string currentRoot() override;
 
+    // CleaningHost
+    void showMainWindow() override;
+
     platform::System& m_system;
     platform::UiServices& m_ui;
     ScanState m_state;
@@ -122,6 +132,7 @@ private:
     std::unique_ptr<JunkListModel> m_model;
     FolderScan m_scan;
     ScanRun m_run;
+    std::unique_ptr<Frmdel> m_cleaning;
 
     std::string m_currentRoot;
     std::string m_statusText;
@@ -131,6 +142,9 @@ private:
     bool m_publishQueued = false;
     int m_shownSelection = 0;
     int m_runDepth = 0;
+    // The states the scan run asked for; Start and Rescan stay off during a cleaning run.
+    bool m_startWanted = true;
+    bool m_rescanWanted = true;
     bool m_centred = false;
     QSize m_clientSize;
 };

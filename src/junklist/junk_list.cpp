@@ -29,17 +29,21 @@ const char* JunkList::store(std::string_view path) {
     return at;
 }
 
-int JunkList::append(std::string_view path) {
+int JunkList::append(std::string_view path, std::size_t rootLength) {
     if (m_count == std::numeric_limits<int>::max() ||
         path.size() > std::numeric_limits<std::uint32_t>::max()) {
         throw std::length_error("junk list full");
+    }
+    if (rootLength > path.size() || rootLength > 0x7FFFFFFF) {
+        rootLength = 0;  // not a root of this path: no folder it may be deleted from
     }
     if (static_cast<std::size_t>(m_count) == m_rows.size() * kRowsPerChunk) {
         m_rows.emplace_back(new Row[kRowsPerChunk]);
     }
     const char* data = store(path);
     const int position = ++m_count;
-    row(position) = Row{data, static_cast<std::uint32_t>(path.size()), false, kNoSize};
+    row(position) = Row{data, static_cast<std::uint32_t>(path.size()),
+                        static_cast<std::uint32_t>(rootLength), false, kNoSize};
     if (m_observer != nullptr) {
         m_observer->junkRowsAppended(position);
     }

@@ -32,12 +32,15 @@ public:
     void setObserver(JunkListObserver* observer) { m_observer = observer; }
 
     int count() const { return m_count; }
-    // Appends an unticked row without a size and gives its position.
-    int append(std::string_view path);
+    // Appends an unticked row without a size and gives its position. The path's first
+    // rootLength bytes name the root it was found under, the only folder it may be deleted from;
+    // 0 when no root is known.
+    int append(std::string_view path, std::size_t rootLength = 0);
     void clear();
 
     // A row's path stays valid until the list is cleared.
     std::string_view path(int position) const { return row(position).path(); }
+    std::size_t rootLength(int position) const { return row(position).rootLength; }
     std::int64_t size(int position) const { return row(position).size; }
     bool checked(int position) const { return row(position).checked; }
     void setSize(int position, std::int64_t size);
@@ -53,7 +56,8 @@ private:
     struct Row {
         const char* data;
         std::uint32_t length;
-        bool checked;
+        std::uint32_t rootLength : 31;
+        std::uint32_t checked : 1;
         std::int64_t size;
         std::string_view path() const { return {data, length}; }
     };

@@ -30,6 +30,7 @@ bool FileExists(const std::string& path) {
 // One root's walk. Each search has its own, because a search nested in a pump call must not
 // disturb the buffers of the search it interrupted.
 struct FolderScan::Walk {
+    std::size_t rootLength = 0;
     std::string path;  // the folder being visited, or the entry being examined
     std::string text;
     platform::FolderReader reader;
@@ -48,6 +49,7 @@ void FolderScan::StartSearch(const std::string& root, const std::string& pattern
         m_state.SearchRunning = true;
         Walk walk;
         walk.path = root;
+        walk.rootLength = root.size();
         SearchFolder(walk, nullptr, nullptr);
     } catch (const std::exception&) {
         // A failure ends only this root's search; the rows it recorded stay.
@@ -133,7 +135,7 @@ void FolderScan::CollectJunk(Walk& walk, const platform::Folder& folder) {
 }
 
 void FolderScan::record(Walk& walk, std::int64_t length) {
-    const int position = m_junk.append(walk.path);
+    const int position = m_junk.append(walk.path, walk.rootLength);
     m_junk.setSelected(position);
     m_junk.setSize(position, length);
     m_state.JunkBytes += length;

@@ -3,8 +3,10 @@
 #include <fcntl.h>
 #include <linux/capability.h>
 #include <sched.h>
+#include <sys/mman.h>
 #include <sys/mount.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -89,7 +91,7 @@ std::set<std::string> TempTree::nonFolders() const {
 namespace {
 
 constexpr unsigned kOverrideCaps =
-    (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER);
+    (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER) | (1u << CAP_LEASE);
 
 bool setEffective(bool on) {
     __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
@@ -117,6 +119,42 @@ WithoutPermissionOverride::~WithoutPermissionOverride() {
     if (m_dropped) {
         setEffective(true);
     }
+}
+
+HeldByAnotherProcess::HeldByAnotherProcess(const std::string& path, Hold hold) {
+    int ready[2], done[2];
+    if (::pipe(ready) != 0 || ::pipe(done) != 0) {
+        throw std::system_error(errno, std::generic_category(), "pipe");
+    }
+    m_child = ::fork();
+    if (m_child == 0) {
+        ::close(ready[0]);
+        ::close(done[1]);
+        const int fd = ::open(path.c_str(), O_RDONLY);
+        void* map = nullptr;
+        if (hold == Hold::MappedThenClosed && fd >= 0) {
+            map = ::mmap(nullptr, 1, PROT_READ, MAP_SHARED, fd, 0);
+            ::close(fd);
+        }
+        char byte = fd >= 0 && map != MAP_FAILED ? 'y' : 'n';
+        (void)!::write(ready[1], &byte, 1);
+        (void)!::read(done[0], &byte, 1);  // until the parent lets go
+        ::_exit(0);
+    }
+    ::close(ready[1]);
+    ::close(done[0]);
+    m_done = done[1];
+    char byte = 0;
+    const bool held = ::read(ready[0], &byte, 1) == 1 && byte == 'y';
+    ::close(ready[0]);
+    if (!held) {
+        throw std::runtime_error("the other process could not hold " + path);
+    }
+}
+
+HeldByAnotherProcess::~HeldByAnotherProcess() {
+    ::close(m_done);
+    ::waitpid(m_child, nullptr, 0);
 }
 
 bool enterPrivateMountNamespace() {

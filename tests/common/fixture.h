@@ -38,8 +38,8 @@ private:
     bool m_mounted = false;
 };
 
-// While alive, this thread lacks the capabilities that let root ignore file permissions, so a
-// test run as root still sees an unreadable folder as unreadable.
+// While alive, this thread lacks the capabilities that let root ignore file permissions and
+// lease other users' files, so a test run as root sees them as a user would.
 class WithoutPermissionOverride {
 public:
     WithoutPermissionOverride();
@@ -49,6 +49,21 @@ public:
 
 private:
     bool m_dropped = false;
+};
+
+// Another process that holds a file while this object lives: open, or mapped into memory after
+// its descriptor was closed.
+class HeldByAnotherProcess {
+public:
+    enum class Hold { Open, MappedThenClosed };
+    HeldByAnotherProcess(const std::string& path, Hold hold);
+    ~HeldByAnotherProcess();
+    HeldByAnotherProcess(const HeldByAnotherProcess&) = delete;
+    HeldByAnotherProcess& operator=(const HeldByAnotherProcess&) = delete;
+
+private:
+    int m_child = -1;
+    int m_done = -1;
 };
 
 // Moves this process into a mount namespace of its own, so that a test can mount fixtures over

@@ -1,0 +1,139 @@
+#include "clean/cleaning_window.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLocale>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTreeWidget>
+
+#include "app/fonts.h"
+
+namespace sweepwise {
+
+namespace {
+
+QString fromBytes(std::string_view bytes) {
+    return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+}
+
+template <typename Control>
+Control* place(Control* control, const char* name, const QRect& geometry) {
+    control->setObjectName(QString::fromLatin1(name));
+    control->setGeometry(geometry);
+    return control;
+}
+
+}  // namespace
+
+Frmdel::Frmdel(JunkList& junk, platform::System& system, platform::UiServices& ui,
+               CleaningHost& host)
+    : m_ui(ui), m_run(junk, system, ui, *this, host) {
+    setWindowTitle(QString::fromUtf8("正在清理垃圾文件..."));
+    // A tool window: a narrow title bar with a close box only, and no button on the task bar.
+    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(419, 149);  // 6285 x 2235 twips
+
+    Image1 = place(new QLabel(this), "Image1", QRect(0, 0, 417, 153));
+    Image1->setPixmap(QPixmap(QStringLiteral(":/images/backdrop.png")));
+    Image1->setScaledContents(true);
+
+    PP1 = place(new QProgressBar(this), "PP1", QRect(32, 16, 353, 25));
+    PP1->setRange(0, 100);
+    PP1->setValue(0);
+    PP1->setTextVisible(false);
+
+    Nows = place(new QLabel(this), "Nows", QRect(136, 48, 241, 25));
+    QPalette blue = Nows->palette();
+    blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    Nows->setPalette(blue);
+
+    lTem = place(new QTreeWidget(this), "lTem", QRect(176, 48, 33, 41));
+    lTem->setColumnCount(0);
+    lTem->hide();
+
+    Nowf = place(new QLabel(QString::fromUtf8("正在清理..."), this), "Nowf", QRect(8, 80, 409, 25));
+
+    command1 = place(new QPushButton(QString::fromUtf8("取消(&C)"), this), "command1",
+                     QRect(128, 112, 129, 25));
+    command1->setFont(songTi(9));
+
+    setTabOrder(PP1, Nowf);
+    setTabOrder(Nowf, command1);
+    setTabOrder(command1, Nows);
+    setTabOrder(Nows, lTem);
+
+    connect(command1, &QPushButton::clicked, this, &Frmdel::command1Click);
+}
+
+Frmdel::~Frmdel() = default;
+
+void Frmdel::load() {
+    m_run.load();
+}
+
+void Frmdel::closeEvent(QCloseEvent* event) {
+    // Whatever asks, the window stays until every row is handled.
+    if (m_run.everyRowHandled()) {
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void Frmdel::command1Click() {
+    if (m_run.everyRowHandled()) {
+        return;
+    }
+    if (m_ui.messageBox("垃圾文件尚未清理完毕，您确实要终止清理吗？",
+                        platform::kMessageQuestionYesNo, "Sweepwise") == platform::kAnswerYes) {
+        m_ui.endProgram();
+    }
+}
+
+void Frmdel::showCentred() {
+    // The frame is known only once the window is shown; it moves before anything is painted.
+    const auto centre = [this] {
+        if (const QScreen* where = screen()) {
+            const QSize outer = frameGeometry().size();
+            move(where->availableGeometry().center() -
+                 QPoint(outer.width() / 2, outer.height() / 2));
+        }
+    };
+    centre();
+    show();
+    centre();
+}
+
+void Frmdel::addNotRemovedColumn(std::string_view head) {
+    lTem->setHeaderLabels({fromBytes(head)});
+}
+
+void Frmdel::showProgress(float value, float maximum) {
+    PP1->setMaximum(static_cast<int>(maximum));
+    PP1->setValue(static_cast<int>(value));
+}
+
+void Frmdel::setActionText(std::string_view text) {
+    Nowf->setText(fromBytes(text));
+}
+
+void Frmdel::setPercentText(std::string_view text) {
+    Nows->setText(fromBytes(text));
+}
+
+void Frmdel::showNotRemoved(std::string_view path) {
+    new QTreeWidgetItem(lTem, {fromBytes(path)});
+}
+
+std::string Frmdel::decimalPoint() {
+    return QLocale().decimalPoint().toStdString();
+}
+
+void Frmdel::unload() {
+    close();
+}
+
+}  // namespace sweepwise
