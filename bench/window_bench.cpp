@@ -9,7 +9,8 @@
 //   between the pump's real event runs.
 // --rows TREE: a folder-mode quick scan of TREE (as the temporary folder) in a fresh child
 //   process per run (default 1), for the time and the peak resident memory per row.
-// Either or both; bench/window_run.sh makes the trees. The child mode, handy under perf, is
+// Either or both; the folder-mode runs go first, while this process is still small, and
+// bench/window_run.sh makes the trees. The child mode, handy under perf, is
 //   sweepwise_window_bench --child-rows TREE [--hidden]
 // and prints key=value lines; --hidden leaves the window unshown, to tell the view's share.
 // QT_QPA_PLATFORM defaults to offscreen here.
@@ -49,8 +50,6 @@
 #include "app/qt_ui_services.h"
 #include "junk_names.h"
 #include "platform/system.h"
-
-extern char** environ;
 
 namespace sweepwise::bench {
 namespace {
@@ -401,22 +400,21 @@ Child spawn(const std::vector<std::string>& args, char** envp, bool capture) {
     return child;
 }
 
-// Reads until the writer closes; the children write little, so one string holds it all.
-std::string readAll(int fd) {
-    std::string text;
-    char buffer[1 << 16];
+// Hands what the writer sends to the callback, chunk by chunk, until it closes.
+template <typename Consume>
+void readChunks(int fd, Consume consume) {
+    std::vector<char> buffer(1 << 16);
     for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
         if (n < 0 && errno == EINTR) {
             continue;
         }
         if (n <= 0) {
             break;
         }
-        text.append(buffer, static_cast<std::size_t>(n));
+        consume(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
     }
     ::close(fd);
-    return text;
 }
 
 // The child's wait status; a signal interrupting the wait does not lose the child.
@@ -444,23 +442,26 @@ Found runFind(const std::string& find, const std::string& tree, bool drive, bool
     const Child child = spawn(findArguments(find, tree, drive), envp, counting);
     Found found;
     if (counting) {
-        const std::string text = readAll(child.out);
+        // Read as it comes: a million paths held at once would raise this process's peak,
+        // which every child made afterwards would start from.
         std::int64_t size = 0;
         bool inSize = true;
-        for (const char c : text) {
-            if (inSize && c >= '0' && c <= '9') {
-                size = size * 10 + (c - '0');
-            } else if (inSize && c == ' ') {
-                inSize = false;
-            } else if (inSize) {
-                die("find printed a record that does not start with a size");
-            } else if (c == '\0') {
-                ++found.rows;
-                found.bytes += size;
-                size = 0;
-                inSize = true;
+        readChunks(child.out, [&](std::string_view chunk) {
+            for (const char c : chunk) {
+                if (inSize && c >= '0' && c <= '9') {
+                    size = size * 10 + (c - '0');
+                } else if (inSize && c == ' ') {
+                    inSize = false;
+                } else if (inSize) {
+                    die("find printed a record that does not start with a size");
+                } else if (c == '\0') {
+                    ++found.rows;
+                    found.bytes += size;
+                    size = 0;
+                    inSize = true;
+                }
             }
-        }
+        });
         if (!inSize || size != 0) {
             die("find's output ended inside a record");
         }
@@ -708,10 +709,41 @@ std::string selfPath() {
     return path;
 }
 
+// fork+exec rather than posix_spawn: a vfork child takes over its parent's peak RSS as its own
+// ru_maxrss at exec, a forked one only the parent's RSS at the fork.
+Child forkSelf(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const std::string& arg : args) {
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    }
+    argv.push_back(nullptr);
+    int pipeFds[2] = {-1, -1};
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
+        die(std::string("pipe: ") + std::strerror(errno));
+    }
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        die(std::string("fork: ") + std::strerror(errno));
+    }
+    if (pid == 0) {
+        // Only async-signal-safe calls until exec.
+        const int devNull = ::open("/dev/null", O_RDONLY);
+        if (devNull < 0 || ::dup2(devNull, 0) < 0 || ::dup2(pipeFds[1], 1) < 0) {
+            ::_exit(127);
+        }
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(pipeFds[1]);
+    return {pid, pipeFds[0]};
+}
+
 // One folder-mode scan in a fresh process; its key=value lines come back through a pipe.
 std::map<std::string, double> runRowsChild(const std::string& tree) {
-    const Child child = spawn({selfPath(), "--child-rows", tree}, environ, true);
-    const std::string text = readAll(child.out);
+    const Child child = forkSelf({selfPath(), "--child-rows", tree});
+    std::string text;
+    readChunks(child.out, [&](std::string_view chunk) { text.append(chunk); });
     const int status = waitFor(child.pid, "the folder-mode child");
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         die("the folder-mode child did not succeed (status " + std::to_string(status) + ")");
@@ -779,7 +811,7 @@ void runRows(const std::string& tree, const std::string& find, int runs) {
     const double before = last.at("rss_before_kb") * 1024;
     std::printf(
         "rows: window = find = %lld%s; average path %.1f bytes; RSS before the click %.1f MiB, "
-        "peak %.1f MiB (ru_maxrss; the startup peak was %.1f MiB), after %.1f MiB\n",
+        "peak %.1f MiB (ru_maxrss; it was %.1f MiB before the click), after %.1f MiB\n",
         static_cast<long long>(reference.rows), manifest.folderRows >= 0 ? " = manifest" : "",
         pathAverage, before / 1048576, last.at("maxrss_kb") / 1024,
         last.at("maxrss_before_kb") / 1024, last.at("rss_after_kb") / 1024);
@@ -883,15 +915,15 @@ int run(int argc, char** argv) {
         setUpFonts();
         return childRows(options.childTree, options.hidden);
     }
+    std::printf("Qt %s, QT_QPA_PLATFORM=%s\n", qVersion(), std::getenv("QT_QPA_PLATFORM"));
+    // The folder-mode children first, while this process is small and has no Qt yet.
+    if (!options.rowsTree.empty()) {
+        runRows(options.rowsTree, options.find, options.rowsRuns);
+    }
     if (!options.driveTree.empty()) {
         QApplication app(argc, argv);
         setUpFonts();
-        std::printf("Qt %s, platform %s\n", qVersion(),
-                    QGuiApplication::platformName().toStdString().c_str());
         runDrive(options.driveTree, options.find, options.runs);
-    }
-    if (!options.rowsTree.empty()) {
-        runRows(options.rowsTree, options.find, options.rowsRuns);
     }
     return 0;
 }

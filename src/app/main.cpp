@@ -14,14 +14,6 @@ int main(int argc, char* argv[]) {
     sweepwise::Frm1 window(system, ui);
     ui.setBeforeEvents([&window] { window.publish(); });
 
-    // A scan or cleaning run pauses inside the pump: when its last window closes, the program
-    // must not go on without one, so it ends at once.
-    QObject::connect(&app, &QGuiApplication::lastWindowClosed, &window, [&window, &ui] {
-        if (window.runInProgress()) {
-            ui.endProgram();
-        }
-    });
-
     window.show();
     return app.exec();
 }

@@ -16,6 +16,9 @@
 #include <QTableView>
 #include <QWindow>
 
+#include "app/about_window.h"
+#include "app/app_icon.h"
+#include "app/controls.h"
 #include "app/fonts.h"
 #include "clean/cleaning_window.h"
 #include "junklist/junk_list_model.h"
@@ -25,44 +28,8 @@ namespace sweepwise {
 
 namespace {
 
-constexpr int kTwipsPerPixel = 15;
-
-int pixels(int twips) {
-    return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
-}
-
-QRect twips(int left, int top, int width, int height) {
-    return {pixels(left), pixels(top), pixels(width), pixels(height)};
-}
-
 // The frame that the window's outer size was laid out for: a 345-twip title bar, 60-twip borders.
 constexpr QMargins kAssumedFrame{4, 23, 4, 4};
-
-QString fromBytes(std::string_view bytes) {
-    return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
-}
-
-void setBackground(QWidget* widget, const QColor& colour) {
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, colour);
-    widget->setPalette(palette);
-    // Buttons, option buttons and check boxes among them, fill with the button colour otherwise.
-    widget->setBackgroundRole(QPalette::Window);
-    widget->setAutoFillBackground(true);
-}
-
-void setTextColour(QWidget* widget, const QColor& colour) {
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    widget->setPalette(palette);
-}
-
-template <typename Control>
-Control* place(Control* control, const char* name, const QRect& geometry) {
-    control->setObjectName(QString::fromLatin1(name));
-    control->setGeometry(geometry);
-    return control;
-}
 
 QPushButton* button(QWidget* parent, const char* name, const char* caption, const QRect& geometry,
                     QStyle::StandardPixmap picture = QStyle::SP_CustomBase) {
@@ -71,10 +38,6 @@ QPushButton* button(QWidget* parent, const char* name, const char* caption, cons
         control->setIcon(parent->style()->standardIcon(picture));
     }
     return control;
-}
-
-QLabel* label(QWidget* parent, const char* name, const char* text, const QRect& geometry) {
-    return place(new QLabel(QString::fromUtf8(text), parent), name, geometry);
 }
 
 QFrame* line(QWidget* parent, const char* name, const QRect& geometry) {
@@ -106,12 +69,23 @@ Frm1::Frm1(platform::System& system, platform::UiServices& ui)
       m_run(m_state, m_junk, m_scan, system, *this) {
     createControls();
     load();
+    // A scan or cleaning run pauses inside the pump: when the program's last window closes, it
+    // must not go on without one, so it ends at once.
+    connect(qApp, &QGuiApplication::lastWindowClosed, this, [this] {
+        if (runInProgress()) {
+            m_ui.endProgram();
+        }
+    });
 }
 
-Frm1::~Frm1() = default;
+Frm1::~Frm1() {
+    delete m_about;
+    delete m_newVersion;
+}
 
 void Frm1::createControls() {
     setWindowTitle(QStringLiteral("Sweepwise Ver 2.15"));
+    setWindowIcon(appIcon());
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
@@ -221,11 +195,13 @@ void Frm1::createControls() {
     connect(Cmdsc, &QPushButton::clicked, this, &Frm1::CmdscClick);
     connect(Cmdstop, &QPushButton::clicked, this, &Frm1::CmdstopClick);
     connect(Cmdp, &QPushButton::clicked, this, &Frm1::CmdpClick);
+    connect(command1, &QPushButton::clicked, this, &Frm1::command1Click);
     connect(command2, &QPushButton::clicked, this, &Frm1::command2Click);
     connect(command5, &QPushButton::clicked, this, &Frm1::command5Click);
     connect(command6, &QPushButton::clicked, this, &Frm1::command6Click);
     connect(command7, &QPushButton::clicked, this, &Frm1::command7Click);
     connect(command8, &QPushButton::clicked, this, &Frm1::command8Click);
+    connect(command9, &QPushButton::clicked, this, &Frm1::command9Click);
 
     holdSize();
 }
@@ -351,6 +327,9 @@ void Frm1::publish() {
         m_countChanged = false;
         Lf->setText(fromBytes(m_countText));
     }
+    if (m_cleaning) {
+        m_cleaning->publish();
+    }
 }
 
 void Frm1::Op1Click() {
@@ -385,6 +364,27 @@ void Frm1::CmdstopClick() {
 void Frm1::CmdpClick() {
     RunScope running(m_runDepth);
     m_run.Rescan();
+}
+
+// The About and new-version windows: modeless, without owner, one of each at most.
+void Frm1::command9Click() {
+    if (m_about) {
+        m_about->raise();
+        m_about->activateWindow();
+        return;
+    }
+    m_about = new Frmabout;
+    showCentred(m_about);
+}
+
+void Frm1::command1Click() {
+    if (m_newVersion) {
+        m_newVersion->raise();
+        m_newVersion->activateWindow();
+        return;
+    }
+    m_newVersion = new Frmnew(m_browserFactory);
+    showCentred(m_newVersion);
 }
 
 void Frm1::command2Click() {

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "app/about_window.h"
+#include "app/new_version_window.h"
 #include "clean/cleaning_run.h"
 #include "junklist/junk_list.h"
 #include "platform/system.h"
@@ -49,6 +52,11 @@ public:
     ScanState& scanState() { return m_state; }
     // The cleaning window while a cleaning run is under way, else null.
     Frmdel* cleaningWindow() { return m_cleaning.get(); }
+    // The About and new-version windows while they are open, else null.
+    Frmabout* aboutWindow() { return m_about; }
+    Frmnew* newVersionWindow() { return m_newVersion; }
+    // Where the new-version window gets its browser; the web engine unless a test says otherwise.
+    void setBrowserFactory(BrowserFactory factory) { m_browserFactory = std::move(factory); }
 
     // The special folders belong to this window.
     std::optional<std::string> TemporaryFile(std::string_view prefix);
@@ -103,11 +111,13 @@ private:
     void CmdscClick();
     void CmdstopClick();
     void CmdpClick();
+    void command1Click();
     void command2Click();
     void command5Click();
     void command6Click();
     void command7Click();
     void command8Click();
+    void command9Click();
     void applyScanButtons();
 
     // ScanRunView
@@ -133,6 +143,9 @@ private:
     FolderScan m_scan;
     ScanRun m_run;
     std::unique_ptr<Frmdel> m_cleaning;
+    QPointer<Frmabout> m_about;
+    QPointer<Frmnew> m_newVersion;
+    BrowserFactory m_browserFactory = webEngineBrowser();
 
     std::string m_currentRoot;
     std::string m_statusText;

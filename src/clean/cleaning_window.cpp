@@ -5,27 +5,12 @@
 #include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScreen>
 #include <QTreeWidget>
 
+#include "app/controls.h"
 #include "app/fonts.h"
 
 namespace sweepwise {
-
-namespace {
-
-QString fromBytes(std::string_view bytes) {
-    return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
-}
-
-template <typename Control>
-Control* place(Control* control, const char* name, const QRect& geometry) {
-    control->setObjectName(QString::fromLatin1(name));
-    control->setGeometry(geometry);
-    return control;
-}
-
-}  // namespace
 
 Frmdel::Frmdel(JunkList& junk, platform::System& system, platform::UiServices& ui,
                CleaningHost& host)
@@ -35,10 +20,13 @@ Frmdel::Frmdel(JunkList& junk, platform::System& system, platform::UiServices& u
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     setFixedSize(419, 149);  // 6285 x 2235 twips
+    // A tool window would not keep the program running once the main window is closed.
+    setAttribute(Qt::WA_QuitOnClose);
 
     Image1 = place(new QLabel(this), "Image1", QRect(0, 0, 417, 153));
-    Image1->setPixmap(QPixmap(QStringLiteral(":/images/backdrop.png")));
-    Image1->setScaledContents(true);
+    // Stretched once here rather than at every repaint of a running progress.
+    Image1->setPixmap(QPixmap(QStringLiteral(":/images/backdrop.png"))
+                          .scaled(Image1->size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
 
     PP1 = place(new QProgressBar(this), "PP1", QRect(32, 16, 353, 25));
     PP1->setRange(0, 100);
@@ -94,17 +82,7 @@ void Frmdel::command1Click() {
 }
 
 void Frmdel::showCentred() {
-    // The frame is known only once the window is shown; it moves before anything is painted.
-    const auto centre = [this] {
-        if (const QScreen* where = screen()) {
-            const QSize outer = frameGeometry().size();
-            move(where->availableGeometry().center() -
-                 QPoint(outer.width() / 2, outer.height() / 2));
-        }
-    };
-    centre();
-    show();
-    centre();
+    sweepwise::showCentred(this);
 }
 
 void Frmdel::addNotRemovedColumn(std::string_view head) {
@@ -112,16 +90,32 @@ void Frmdel::addNotRemovedColumn(std::string_view head) {
 }
 
 void Frmdel::showProgress(float value, float maximum) {
-    PP1->setMaximum(static_cast<int>(maximum));
-    PP1->setValue(static_cast<int>(value));
+    m_value = value;
+    m_maximum = maximum;
+    m_changed = true;
 }
 
 void Frmdel::setActionText(std::string_view text) {
-    Nowf->setText(fromBytes(text));
+    m_action.assign(text);
+    m_changed = true;
 }
 
 void Frmdel::setPercentText(std::string_view text) {
-    Nows->setText(fromBytes(text));
+    m_percent.assign(text);
+    m_changed = true;
+}
+
+void Frmdel::publish() {
+    if (!m_changed) {
+        return;
+    }
+    m_changed = false;
+    PP1->setMaximum(static_cast<int>(m_maximum));
+    PP1->setValue(static_cast<int>(m_value));
+    if (!m_action.empty()) {
+        Nowf->setText(fromBytes(m_action));
+    }
+    Nows->setText(fromBytes(m_percent));
 }
 
 void Frmdel::showNotRemoved(std::string_view path) {
@@ -133,6 +127,7 @@ std::string Frmdel::decimalPoint() {
 }
 
 void Frmdel::unload() {
+    publish();
     close();
 }
 

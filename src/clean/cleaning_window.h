@@ -23,6 +23,9 @@ public:
     void load();
     const CleaningRun& run() const { return m_run; }
 
+    // Shows the progress and the texts the run set since the last call.
+    void publish();
+
     QLabel* Image1;
     QProgressBar* PP1;
     QLabel* Nows;
@@ -47,6 +50,12 @@ private:
 
     platform::UiServices& m_ui;
     CleaningRun m_run;
+    // What the run set, shown at publish(): it changes every few milliseconds.
+    float m_value = 0;
+    float m_maximum = 100;
+    std::string m_action;
+    std::string m_percent;
+    bool m_changed = false;
 };
 
 }  // namespace sweepwise

@@ -60,6 +60,7 @@ private Q_SLOTS:
     void emptyCustomStartAfterStopLetsTheWalkRecordAgain();
     void ticksDuringAScan();
     void listShowsPathBytesDecodedAndSizes();
+    void webEngineWaitsForTheNewVersionWindow();
     void exitAndCloseDuringAScanEndTheProgramAtOnce_data();
     void exitAndCloseDuringAScanEndTheProgramAtOnce();
 };
@@ -508,12 +509,23 @@ void MainWindowTest::listShowsPathBytesDecodedAndSizes() {
     QCOMPARE(w.Lm->model()->index(row - 1, 1).data().toString(), QStringLiteral("5368709120"));
 }
 
+void MainWindowTest::webEngineWaitsForTheNewVersionWindow() {
+    World world;
+    Frm1& w = world.open();
+    click(w.command9);
+    click(w.Cmdsc);
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    QVERIFY(maps.open(QIODevice::ReadOnly));
+    QVERIFY(!maps.readAll().contains("WebEngine"));
+}
+
 void MainWindowTest::exitAndCloseDuringAScanEndTheProgramAtOnce_data() {
     QTest::addColumn<QString>("scenario");
     QTest::addColumn<bool>("scanReturns");
     QTest::newRow("exit during a scan") << "exit" << false;
     QTest::newRow("closing the window during a scan") << "close" << false;
     QTest::newRow("closing the window when idle") << "close-idle" << true;
+    QTest::newRow("an About window keeps the program running") << "close-with-about" << true;
 }
 
 void MainWindowTest::exitAndCloseDuringAScanEndTheProgramAtOnce() {
@@ -568,6 +580,17 @@ int runChild(const QString& scenario, const std::string& root) {
         }
     });
     window.show();
+    if (scenario == QStringLiteral("close-with-about")) {
+        QTimer::singleShot(0, &window, [&] {
+            window.command9->click();
+            window.close();
+        });
+        QTimer::singleShot(300, &window, [&] {
+            QFile(QString::fromStdString(root + "scan-returned")).open(QIODevice::WriteOnly);
+            window.aboutWindow()->close();  // the program's last window: it ends now
+        });
+        return QApplication::exec();
+    }
     QTimer::singleShot(0, &window, [&] {
         if (scenario == QStringLiteral("close-idle")) {
             QFile(QString::fromStdString(root + "scan-returned")).open(QIODevice::WriteOnly);

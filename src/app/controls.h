@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QColor>
+#include <QLabel>
+#include <QRect>
+#include <QScreen>
+#include <QString>
+#include <QWidget>
+#include <string_view>
+
+// Helpers that the windows share for placing their controls as they were laid out.
+namespace sweepwise {
+
+inline constexpr int kTwipsPerPixel = 15;
+
+inline int pixels(int twips) {
+    return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
+}
+
+inline QRect twips(int left, int top, int width, int height) {
+    return {pixels(left), pixels(top), pixels(width), pixels(height)};
+}
+
+// Texts from the core are UTF-8, paths in them the bytes on disk: decoded for display only.
+inline QString fromBytes(std::string_view bytes) {
+    return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+}
+
+inline void setBackground(QWidget* widget, const QColor& colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, colour);
+    widget->setPalette(palette);
+    // Buttons, option buttons and check boxes among them, fill with the button colour otherwise.
+    widget->setBackgroundRole(QPalette::Window);
+    widget->setAutoFillBackground(true);
+}
+
+inline void setTextColour(QWidget* widget, const QColor& colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    widget->setPalette(palette);
+}
+
+template <typename Control>
+Control* place(Control* control, const char* name, const QRect& geometry) {
+    control->setObjectName(QString::fromLatin1(name));
+    control->setGeometry(geometry);
+    return control;
+}
+
+inline QLabel* label(QWidget* parent, const char* name, const char* text, const QRect& geometry) {
+    return place(new QLabel(QString::fromUtf8(text), parent), name, geometry);
+}
+
+// Shows a window in the middle of its screen. Its frame is known only once it is shown, so it
+// moves again then, before anything is painted.
+inline void showCentred(QWidget* window) {
+    const auto centre = [window] {
+        if (const QScreen* where = window->screen()) {
+            const QSize outer = window->frameGeometry().size();
+            window->move(where->availableGeometry().center() -
+                         QPoint(outer.width() / 2, outer.height() / 2));
+        }
+    };
+    centre();
+    window->show();
+    centre();
+}
+
+}  // namespace sweepwise
