@@ -8,10 +8,12 @@
 namespace sweepwise {
 
 void QtUiServices::pump() {
-    if (m_system.now() - m_lastEvents < kPumpInterval) {
+    const auto now = m_system.now();
+    if (now - m_lastEvents < kPumpInterval) {
         return;
     }
-    if (m_beforeEvents) {
+    if (m_beforeEvents && now - m_lastRefresh >= kRefreshInterval) {
+        m_lastRefresh = now;
         m_beforeEvents();
     }
     QCoreApplication::processEvents();

@@ -13,11 +13,13 @@ namespace sweepwise {
 class QtUiServices : public platform::UiServices {
 public:
     static constexpr std::chrono::milliseconds kPumpInterval{5};
+    // What the windows show is brought up to date at most this often: faster than the eye.
+    static constexpr std::chrono::milliseconds kRefreshInterval{16};
 
     explicit QtUiServices(platform::System& system) : m_system(system) {}
 
-    // Runs before events are let through, so that what the windows show is brought up to date
-    // only as often as it can be seen.
+    // Runs before events are let through, at most once a refresh interval, so that what the
+    // windows show is brought up to date only as often as it can be seen.
     void setBeforeEvents(std::function<void()> hook) { m_beforeEvents = std::move(hook); }
 
     void pump() override;
@@ -28,6 +30,7 @@ private:
     platform::System& m_system;
     std::function<void()> m_beforeEvents;
     std::chrono::steady_clock::time_point m_lastEvents{};
+    std::chrono::steady_clock::time_point m_lastRefresh{};
 };
 
 }  // namespace sweepwise

@@ -1,7 +1,7 @@
 #include <fcntl.h>
-#include <sys/prctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -116,11 +116,23 @@ std::chrono::steady_clock::time_point HostSystem::now() {
 }
 
 void HostSystem::sleep(int milliseconds) {
-    // The kernel may add up to 50 us of slack to every sleep; the cleaning run's 3 ms pauses
-    // come by the thousand, so ask for the wake-up to be on time.
-    static const bool precise = ::prctl(PR_SET_TIMERSLACK, 1UL) == 0;
-    (void)precise;
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    using namespace std::chrono;
+    // Waking up comes late by a fraction of a millisecond, more on a busy machine, and the
+    // cleaning run's 3 ms pauses come by the thousand: sleep short by how late waking up has
+    // mostly been, then wait out the rest. The estimate rises fast and falls slowly, so that it
+    // follows the late wake-ups rather than the typical one.
+    static nanoseconds lateness = microseconds(200);
+    const auto start = steady_clock::now();
+    const auto deadline = start + std::chrono::milliseconds(milliseconds);
+    const auto wake = deadline - lateness;
+    if (wake > start) {
+        std::this_thread::sleep_until(wake);
+        const auto late = std::clamp<nanoseconds>(steady_clock::now() - wake, nanoseconds(0),
+                                                  std::chrono::milliseconds(2));
+        lateness += late > lateness ? (late - lateness) / 4 : (late - lateness) / 32;
+    }
+    while (steady_clock::now() < deadline) {
+    }
 }
 
 }  // namespace sweepwise::platform
