@@ -28,6 +28,7 @@
 
 #include "junk_names.h"
 #include "junklist/junk_list.h"
+#include "manifest.h"
 #include "platform/ui_services.h"
 #include "scan/folder_scan.h"
 #include "scan/scan_state.h"
@@ -82,11 +83,6 @@ struct Sample {
     std::int64_t slowGaps = 0;
     std::int64_t statusTexts = 0;
     std::int64_t countTexts = 0;
-};
-
-struct Expected {
-    std::int64_t rows[2] = {-1, -1};  // indexed by drive mode
-    std::int64_t bytes[2] = {-1, -1};
 };
 
 [[noreturn]] void die(const std::string& what) {
@@ -536,7 +532,7 @@ void showDifference(const char* label, std::vector<std::string>& have,
 }
 
 void check(const Options& options, bool drive, Method method, const Sample& sample,
-           const Expected& reference) {
+           const Manifest& reference) {
     if (sample.rows != reference.rows[drive] || sample.bytes != reference.bytes[drive]) {
         explainMismatch(options, drive,
                         std::string(methodName(method)) + " found " + std::to_string(sample.rows) +
@@ -546,39 +542,19 @@ void check(const Options& options, bool drive, Method method, const Sample& samp
     }
 }
 
-Expected readManifest(const std::string& root) {
-    const std::string path = root + std::string(kMarkerFolder) + "/" + std::string(kManifestName);
-    std::ifstream in(path);
-    if (!in) {
+Manifest readCompleteManifest(const std::string& root) {
+    Manifest manifest;
+    std::string path;
+    if (!readManifest(root, manifest, path)) {
         die(root + " was not made by sweepwise_make_tree (no " + path +
             "); the benchmark only walks generated trees");
     }
-    Expected expected;
-    std::string line;
-    while (std::getline(in, line)) {
-        const auto eq = line.find('=');
-        if (eq == std::string::npos) {
-            continue;
-        }
-        const std::string key = line.substr(0, eq);
-        std::int64_t value = 0;
-        std::from_chars(line.data() + eq + 1, line.data() + line.size(), value);
-        if (key == "drive_junk") {
-            expected.rows[1] = value;
-        } else if (key == "drive_bytes") {
-            expected.bytes[1] = value;
-        } else if (key == "folder_junk") {
-            expected.rows[0] = value;
-        } else if (key == "folder_bytes") {
-            expected.bytes[0] = value;
-        }
-    }
     for (int mode = 0; mode < 2; ++mode) {
-        if (expected.rows[mode] < 0 || expected.bytes[mode] < 0) {
+        if (manifest.rows[mode] < 0 || manifest.bytes[mode] < 0) {
             die(path + " is incomplete");
         }
     }
-    return expected;
+    return manifest;
 }
 
 Sample runMethod(const Options& options, bool drive, Method method, WalkProbe& probe,
@@ -655,7 +631,7 @@ Options parseOptions(int argc, char** argv) {
 
 int run(int argc, char** argv) {
     const Options options = parseOptions(argc, argv);
-    const Expected expected = readManifest(options.root);
+    const Manifest expected = readCompleteManifest(options.root);
     WalkProbe probe;
     std::map<std::pair<bool, Method>, std::vector<Sample>> samples;
     const bool modes[] = {true, false};
@@ -665,7 +641,7 @@ int run(int argc, char** argv) {
     std::fflush(stdout);
     // The warm-up pass fills the inode and dentry caches and holds the one run of find that is
     // counted, since timed runs of find write to /dev/null. find's answer is the reference.
-    Expected reference;
+    Manifest reference;
     for (const bool drive : modes) {
         const Sample found = runFind(options, drive, true);
         reference.rows[drive] = found.rows;

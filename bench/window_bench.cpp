@@ -49,6 +49,7 @@
 #include "app/main_window.h"
 #include "app/qt_ui_services.h"
 #include "junk_names.h"
+#include "manifest.h"
 #include "platform/system.h"
 
 namespace sweepwise::bench {
@@ -474,40 +475,13 @@ Found runFind(const std::string& find, const std::string& tree, bool drive, bool
     return found;
 }
 
-struct Manifest {
-    std::int64_t driveRows = -1;
-    std::int64_t driveBytes = -1;
-    std::int64_t folderRows = -1;
-    std::int64_t folderBytes = -1;
-};
-
-// Only trees the generator made are ever scanned: its marker folder must be there.
-Manifest readManifest(const std::string& root) {
-    const std::string path = root + std::string(kMarkerFolder) + "/" + std::string(kManifestName);
-    std::ifstream in(path);
-    if (!in) {
+// Only trees the generator made are ever scanned: its manifest must be there.
+Manifest readGeneratedManifest(const std::string& root) {
+    Manifest manifest;
+    std::string path;
+    if (!readManifest(root, manifest, path)) {
         die(root + " was not made by sweepwise_make_tree (no " + path +
             "); the benchmark only scans generated trees");
-    }
-    Manifest manifest;
-    std::string line;
-    while (std::getline(in, line)) {
-        const auto eq = line.find('=');
-        if (eq == std::string::npos) {
-            continue;
-        }
-        const std::string key = line.substr(0, eq);
-        std::int64_t value = 0;
-        std::from_chars(line.data() + eq + 1, line.data() + line.size(), value);
-        if (key == "drive_junk") {
-            manifest.driveRows = value;
-        } else if (key == "drive_bytes") {
-            manifest.driveBytes = value;
-        } else if (key == "folder_junk") {
-            manifest.folderRows = value;
-        } else if (key == "folder_bytes") {
-            manifest.folderBytes = value;
-        }
     }
     return manifest;
 }
@@ -544,13 +518,13 @@ DriveRun driveScan(const std::string& tree, const Found& reference) {
 
 // Prints one line per timed run, then the medians and minima: a noisy machine shows as spread.
 void runDrive(const std::string& tree, const std::string& find, int runs) {
-    const Manifest manifest = readManifest(tree);
+    const Manifest manifest = readGeneratedManifest(tree);
     std::printf("drive mode: %s, %d timed runs after one untimed warm-up\n", tree.c_str(), runs);
     std::fflush(stdout);
     // The warm-up fills the inode and dentry caches; its find is the one that counts.
     const Found reference = runFind(find, tree, true, true);
-    checkCounts("find in drive mode", reference.rows, reference.bytes, manifest.driveRows,
-                manifest.driveBytes, "the manifest");
+    checkCounts("find in drive mode", reference.rows, reference.bytes, manifest.rows[1],
+                manifest.bytes[1], "the manifest");
     driveScan(tree, reference);
 
     // The two take turns, so a drift in the machine's speed hits both alike.
@@ -586,7 +560,7 @@ void runDrive(const std::string& tree, const std::string& find, int runs) {
                 *std::min_element(p99.begin(), p99.end()));
     std::printf("rows: window = find = %lld (%lld bytes)%s\n",
                 static_cast<long long>(reference.rows), static_cast<long long>(reference.bytes),
-                manifest.driveRows >= 0 ? " = manifest" : "");
+                manifest.rows[1] >= 0 ? " = manifest" : "");
     const auto worst = std::max_element(samples.begin(), samples.end(), [](auto& a, auto& b) {
         return a.gaps.longestMs < b.gaps.longestMs;
     });
@@ -768,12 +742,12 @@ std::map<std::string, double> runRowsChild(const std::string& tree) {
 }
 
 void runRows(const std::string& tree, const std::string& find, int runs) {
-    const Manifest manifest = readManifest(tree);
+    const Manifest manifest = readGeneratedManifest(tree);
     std::printf("folder mode: %s, %d run(s), each in a fresh process\n", tree.c_str(), runs);
     std::fflush(stdout);
     const Found reference = runFind(find, tree, false, true);
-    checkCounts("find in folder mode", reference.rows, reference.bytes, manifest.folderRows,
-                manifest.folderBytes, "the manifest");
+    checkCounts("find in folder mode", reference.rows, reference.bytes, manifest.rows[0],
+                manifest.bytes[0], "the manifest");
     if (reference.rows < kWantedRows) {
         std::fprintf(stderr, "warning: the tree gives %lld rows, fewer than %lld\n",
                      static_cast<long long>(reference.rows), static_cast<long long>(kWantedRows));
@@ -812,7 +786,7 @@ void runRows(const std::string& tree, const std::string& find, int runs) {
     std::printf(
         "rows: window = find = %lld%s; average path %.1f bytes; RSS before the click %.1f MiB, "
         "peak %.1f MiB (ru_maxrss; it was %.1f MiB before the click), after %.1f MiB\n",
-        static_cast<long long>(reference.rows), manifest.folderRows >= 0 ? " = manifest" : "",
+        static_cast<long long>(reference.rows), manifest.rows[0] >= 0 ? " = manifest" : "",
         pathAverage, before / 1048576, last.at("maxrss_kb") / 1024,
         last.at("maxrss_before_kb") / 1024, last.at("rss_after_kb") / 1024);
     std::printf("peak bytes per row beyond the path: %.1f (ru_maxrss), %.1f (VmHWM%s)\n",
@@ -910,7 +884,7 @@ int run(int argc, char** argv) {
     // Never a window on the desktop unless asked for; the child inherits the choice.
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     if (!options.childTree.empty()) {
-        readManifest(options.childTree);
+        readGeneratedManifest(options.childTree);
         QApplication app(argc, argv);
         setUpFonts();
         return childRows(options.childTree, options.hidden);

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionViewItem>
@@ -16,6 +17,24 @@
 #include "common/fixture.h"
 
 namespace sweepwise::test {
+
+// For a child process that runs the real pump: its clock moves a millisecond at each reading,
+// so that events are let through every few files however fast the fixture is walked.
+struct FastClockSystem : FakeSystem {
+    std::chrono::steady_clock::time_point now() override {
+        return clock += std::chrono::milliseconds(1);
+    }
+};
+
+// Runs this test program again, as "--child scenario root", and waits for it to end; true when
+// it ended by itself with exit code 0.
+inline bool runChild(const QString& scenario, const std::string& root) {
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--child"), scenario, QString::fromStdString(root)});
+    return child.waitForFinished(60000) && child.exitStatus() == QProcess::NormalExit &&
+           child.exitCode() == 0;
+}
 
 // Fixture folders for every location the main window reads: the four junk folders hold one
 // file each, so that their rows come in a known order; the two drives hold junk and non-junk.

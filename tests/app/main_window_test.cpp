@@ -535,12 +535,7 @@ void MainWindowTest::exitAndCloseDuringAScanEndTheProgramAtOnce() {
     for (int i = 0; i < 3000; ++i) {
         tree.file("temp/f" + std::to_string(i) + ".log");
     }
-    QProcess child;
-    child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--child"), scenario, QString::fromStdString(tree.root())});
-    QVERIFY(child.waitForFinished(60000));
-    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(child.exitCode(), 0);
+    QVERIFY(test::runChild(scenario, tree.root()));
     QCOMPARE(QFile::exists(QString::fromStdString(tree.path("scan-returned"))), scanReturns);
     QVERIFY(QFile::exists(QString::fromStdString(tree.path("temp/f2999.log"))));
 }
@@ -548,16 +543,8 @@ void MainWindowTest::exitAndCloseDuringAScanEndTheProgramAtOnce() {
 // The child's half: the real pump and program end, and a window scanning the fixture.
 namespace {
 
-// Its clock moves a millisecond at each reading, so that the real pump lets events run every
-// few files however fast the fixture is walked.
-struct ChildSystem : FakeSystem {
-    std::chrono::steady_clock::time_point now() override {
-        return clock += std::chrono::milliseconds(1);
-    }
-};
-
-int runChild(const QString& scenario, const std::string& root) {
-    ChildSystem system;
+int childProcess(const QString& scenario, const std::string& root) {
+    test::FastClockSystem system;
     system.temp = root + "temp/";
     QtUiServices ui(system);
     Frm1 window(system, ui);
@@ -610,7 +597,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     setUpFonts();
     if (argc == 4 && QByteArray(argv[1]) == "--child") {
-        return runChild(QString::fromLocal8Bit(argv[2]), argv[3]);
+        return childProcess(QString::fromLocal8Bit(argv[2]), argv[3]);
     }
     MainWindowTest test;
     return QTest::qExec(&test, argc, argv);

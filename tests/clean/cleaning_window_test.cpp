@@ -514,12 +514,7 @@ void CleaningWindowTest::endsOnlyThroughCancelWhileAMainWindowClosedComesBack() 
     for (int i = 0; i < 20; ++i) {
         tree.file("files/" + std::to_string(i) + ".tmp");
     }
-    QProcess child;
-    child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--child"), scenario, QString::fromStdString(tree.root())});
-    QVERIFY(child.waitForFinished(60000));
-    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(child.exitCode(), 0);
+    QVERIFY(test::runChild(scenario, tree.root()));
     QCOMPARE(std::filesystem::exists(tree.path("run-returned")), runReturns);
     int files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(tree.path("files"))) {
@@ -536,12 +531,8 @@ namespace {
 
 // The child's half: the real pump, message box and program end. After five rows it either
 // clicks Cancel and answers Yes, as a user would, or closes the main window.
-int runChild(const QString& scenario, const std::string& root) {
-    struct ChildSystem : test::FakeSystem {
-        std::chrono::steady_clock::time_point now() override {
-            return clock += std::chrono::milliseconds(1);
-        }
-    } system;
+int childProcess(const QString& scenario, const std::string& root) {
+    test::FastClockSystem system;
     QtUiServices ui(system);
     Frm1 window(system, ui);
     for (int i = 0; i < 20; ++i) {
@@ -593,7 +584,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     setUpFonts();
     if (argc == 4 && QByteArray(argv[1]) == "--child") {
-        return runChild(QString::fromLocal8Bit(argv[2]), argv[3]);
+        return childProcess(QString::fromLocal8Bit(argv[2]), argv[3]);
     }
     CleaningWindowTest test;
     return QTest::qExec(&test, argc, argv);
