@@ -26,6 +26,7 @@
 #include <string_view>
 #include <vector>
 
+#include "find_arguments.h"
 #include "junk_names.h"
 #include "junklist/junk_list.h"
 #include "manifest.h"
@@ -232,36 +233,6 @@ Sample runWalk(const Options& options, bool drive, WalkProbe& probe,
     return sample;
 }
 
-// "*" followed by the ending; built by appending, as GCC 12 gives a false -Wrestrict warning for
-// "*" + std::string(ending).
-std::string anyNameEndingIn(std::string_view ending) {
-    std::string pattern(1, '*');
-    pattern.append(ending);
-    return pattern;
-}
-
-// find takes its root without the trailing "/" so that its paths read like the walk's.
-std::vector<std::string> findArguments(const Options& options, bool drive) {
-    std::string root = options.root;
-    while (root.size() > 1 && root.back() == '/') {
-        root.pop_back();
-    }
-    std::vector<std::string> args{options.find, root, "-xdev", "-mindepth", "1"};
-    // The root is at depth 0, so it is never pruned even if its name begins with ".".
-    args.insert(args.end(), {"(", "-name", ".*", "-type", "d", "-prune", ")", "-o"});
-    args.insert(args.end(), {"(", "!", "-name", anyNameEndingIn(kIndexDatEnding)});
-    // Names first: find then stats only the entries whose name already qualifies.
-    if (drive) {
-        args.emplace_back("(");
-        for (const std::string_view ending : kJunkEndings) {
-            args.insert(args.end(), {"-name", anyNameEndingIn(ending), "-o"});
-        }
-        args.insert(args.end(), {"-name", anyNameEndingIn(kThumbsEnding), ")"});
-    }
-    args.insert(args.end(), {"-type", "f", "-size", "+0c", "-printf", "%s %p\\0", ")"});
-    return args;
-}
-
 // Reads find's "SIZE PATH\0" records.
 class FindOutput {
 public:
@@ -308,7 +279,7 @@ private:
 // writes to a pipe this process reads.
 Sample runFind(const Options& options, bool drive, bool counting,
                std::vector<std::string>* paths = nullptr) {
-    const std::vector<std::string> args = findArguments(options, drive);
+    const std::vector<std::string> args = findArguments(options.find, options.root, drive);
     std::vector<char*> argv;
     for (const std::string& arg : args) {
         argv.push_back(const_cast<char*>(arg.c_str()));

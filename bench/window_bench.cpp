@@ -48,6 +48,7 @@
 #include "app/fonts.h"
 #include "app/main_window.h"
 #include "app/qt_ui_services.h"
+#include "find_arguments.h"
 #include "junk_names.h"
 #include "manifest.h"
 #include "platform/system.h"
@@ -324,37 +325,6 @@ std::vector<Tenth> tenths(const std::vector<PumpRecord>& records, int finalRows)
         }
     }
     return out;
-}
-
-// "*" followed by the ending, built by appending (GCC 12 warns falsely on "*" + std::string).
-std::string anyNameEndingIn(std::string_view ending) {
-    std::string pattern(1, '*');
-    pattern.append(ending);
-    return pattern;
-}
-
-// The scan's selection as find predicates, as scan_bench.cpp gives them: dot-folders pruned,
-// "*index.dat" never, in drive mode only the junk endings, and only non-empty regular files.
-std::vector<std::string> findArguments(const std::string& find, const std::string& tree,
-                                       bool drive) {
-    // Without the trailing "/" find's paths read like the window's rows.
-    std::string root = tree;
-    while (root.size() > 1 && root.back() == '/') {
-        root.pop_back();
-    }
-    std::vector<std::string> args{find, root, "-xdev", "-mindepth", "1"};
-    // The root is at depth 0, so it is never pruned even if its name begins with ".".
-    args.insert(args.end(), {"(", "-name", ".*", "-type", "d", "-prune", ")", "-o"});
-    args.insert(args.end(), {"(", "!", "-name", anyNameEndingIn(kIndexDatEnding)});
-    if (drive) {
-        args.emplace_back("(");
-        for (const std::string_view ending : kJunkEndings) {
-            args.insert(args.end(), {"-name", anyNameEndingIn(ending), "-o"});
-        }
-        args.insert(args.end(), {"-name", anyNameEndingIn(kThumbsEnding), ")"});
-    }
-    args.insert(args.end(), {"-type", "f", "-size", "+0c", "-printf", "%s %p\\0", ")"});
-    return args;
 }
 
 struct Found {
