@@ -12,8 +12,11 @@ void QtUiServices::pump() {
     if (now - m_lastEvents < kPumpInterval) {
         return;
     }
-    if (m_beforeEvents && now - m_lastRefresh >= kRefreshInterval) {
+    if (m_refresh && now - m_lastRefresh >= kRefreshInterval) {
         m_lastRefresh = now;
+        m_refresh();
+    }
+    if (m_beforeEvents) {
         m_beforeEvents();
     }
     QCoreApplication::processEvents();
@@ -28,8 +31,8 @@ int QtUiServices::messageBox(std::string_view text, int flags, std::string_view 
                     QString::fromUtf8(text.data(), qsizetype(text.size())),
                     question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok);
     box.setDefaultButton(question ? QMessageBox::Yes : QMessageBox::Ok);
-    if (m_beforeEvents) {
-        m_beforeEvents();
+    if (m_refresh) {
+        m_refresh();
     }
     switch (box.exec()) {
         case QMessageBox::Yes:

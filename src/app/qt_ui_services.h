@@ -20,6 +20,8 @@ public:
 
     // Runs before events are let through, at most once a refresh interval, so that what the
     // windows show is brought up to date only as often as it can be seen.
+    void setRefresh(std::function<void()> hook) { m_refresh = std::move(hook); }
+    // Runs every time events are let through, after the refresh.
     void setBeforeEvents(std::function<void()> hook) { m_beforeEvents = std::move(hook); }
 
     void pump() override;
@@ -28,6 +30,7 @@ public:
 
 private:
     platform::System& m_system;
+    std::function<void()> m_refresh;
     std::function<void()> m_beforeEvents;
     std::chrono::steady_clock::time_point m_lastEvents{};
     std::chrono::steady_clock::time_point m_lastRefresh{};
