@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/fonts.h"
 #include "app/main_window.h"
 #include "common/fake_system.h"
 #include "common/fixture.h"
@@ -124,6 +125,20 @@ inline void clickRowCheckBox(QTableView* view, int row) {
     const QRect box =
         view->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, view);
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, box.center());
+}
+
+// A test program's main: run as "--child scenario root" it plays that scenario in a child
+// process of runChild(), otherwise it runs the tests.
+template <typename Tests>
+int testMain(int argc, char* argv[],
+             int (*child)(const QString& scenario, const std::string& root)) {
+    QApplication app(argc, argv);
+    setUpFonts();
+    if (argc == 4 && QByteArray(argv[1]) == "--child") {
+        return child(QString::fromLocal8Bit(argv[2]), argv[3]);
+    }
+    Tests tests;
+    return QTest::qExec(&tests, argc, argv);
 }
 
 }  // namespace sweepwise::test

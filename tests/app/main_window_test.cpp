@@ -594,13 +594,7 @@ int childProcess(const QString& scenario, const std::string& root) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    setUpFonts();
-    if (argc == 4 && QByteArray(argv[1]) == "--child") {
-        return childProcess(QString::fromLocal8Bit(argv[2]), argv[3]);
-    }
-    MainWindowTest test;
-    return QTest::qExec(&test, argc, argv);
+    return test::testMain<MainWindowTest>(argc, argv, childProcess);
 }
 
 #include "main_window_test.moc"

@@ -581,13 +581,7 @@ int childProcess(const QString& scenario, const std::string& root) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    setUpFonts();
-    if (argc == 4 && QByteArray(argv[1]) == "--child") {
-        return childProcess(QString::fromLocal8Bit(argv[2]), argv[3]);
-    }
-    CleaningWindowTest test;
-    return QTest::qExec(&test, argc, argv);
+    return test::testMain<CleaningWindowTest>(argc, argv, childProcess);
 }
 
 #include "cleaning_window_test.moc"
