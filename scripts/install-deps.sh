@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-webengine-dev libqt6svg6 libmount-dev libxcb1-dev
-    libgtest-dev libgmock-dev libbenchmark-dev
+    libgtest-dev libgmock-dev
     xvfb xauth fonts-noto-cjk clang-format git
 )
 
