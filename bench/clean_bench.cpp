@@ -53,7 +53,7 @@ double cleanOnce(int files) {
     BenchSystem system;
     sweepwise::QtUiServices ui(system);
     sweepwise::Frm1 window(system, ui);
-    ui.setRefresh([&window] { window.publish(); });
+    ui.setRefresh([&window](bool lists) { window.publish(lists); });
     window.show();
     for (int i = 0; i < files; ++i) {
         const std::string path = root + "junk" + std::to_string(i) + ".tmp";

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "find_arguments.h"
+#include "floor_walk.h"
 #include "junk_names.h"
 #include "junklist/junk_list.h"
 #include "manifest.h"
@@ -40,7 +41,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr std::size_t kListingBytes = 64 * 1024;
 constexpr int kDefaultRuns = 5;
 constexpr std::size_t kShownDifferences = 10;
 // Gaps between pump calls are counted from this length on; a 60 Hz frame is 16 ms, so only the
@@ -140,13 +140,16 @@ private:
     std::int64_t m_countTexts = 0;
 };
 
-// What the real pump does when no event is pending: read the clock and return. The gaps between
-// calls are how long the window would stay frozen.
+// What the real pump does when no event is pending: it is due once 5 ms have passed since events
+// last ran, and a walk asks at every pump point. The gaps between those questions are how long
+// the window could stay frozen beyond the interval.
 class TimingUi final : public platform::UiServices {
 public:
+    static constexpr auto kInterval = std::chrono::milliseconds(5);
+
     explicit TimingUi(const CopyingView& view) : m_view(view) {}
 
-    void pump() override {
+    bool eventsDue() const override {
         const auto now = Clock::now();
         if (m_calls++ > 0) {
             const auto gap = now - m_last;
@@ -158,12 +161,18 @@ public:
             }
         }
         m_last = now;
+        return now - m_lastEvents >= kInterval;
+    }
+    void pump() override {
+        m_lastEvents = Clock::now();
+        ++m_pumps;
     }
     int messageBox(std::string_view, int, std::string_view) override { return platform::kAnswerOk; }
     [[noreturn]] void endProgram() override { die("the scan asked to end the program"); }
 
     void reset() {
-        m_calls = m_slowGaps = m_longestAtRow = 0;
+        m_calls = m_slowGaps = m_longestAtRow = m_pumps = 0;
+        m_lastEvents = Clock::now();
         m_longest = {};
         m_longestAfter.clear();
     }
@@ -177,13 +186,15 @@ public:
 
 private:
     const CopyingView& m_view;
-    std::int64_t m_calls = 0;
-    Clock::time_point m_last;
-    Clock::duration m_longest{};
-    std::int64_t m_slowGaps = 0;
+    mutable std::int64_t m_calls = 0;
+    mutable Clock::time_point m_last;
+    mutable Clock::duration m_longest{};
+    mutable std::int64_t m_slowGaps = 0;
     // Where the longest gap began: the status text then and the rows recorded so far.
-    std::string m_longestAfter;
-    std::int64_t m_longestAtRow = 0;
+    mutable std::string m_longestAfter;
+    mutable std::int64_t m_longestAtRow = 0;
+    Clock::time_point m_lastEvents;
+    std::int64_t m_pumps = 0;
 };
 
 struct WalkProbe {
@@ -354,123 +365,21 @@ Sample runFind(const Options& options, bool drive, bool counting,
     return sample;
 }
 
-// The least a walk must do for the same answer: one getdents64 listing per folder, names tested
-// first and fstatat only for the entries still in the running. With statAll it stats every file,
-// as the product has to for its status line, and tests the name afterwards.
-class FloorWalk {
-public:
-    FloorWalk(bool drive, bool statAll, std::vector<std::string>* paths)
-        : m_drive(drive), m_statAll(statAll), m_paths(paths) {}
-
-    Sample run(const std::string& root) {
-        m_rows = m_bytes = 0;
-        m_path = root;
-        const double cpuStart = threadCpuMs();
-        const auto start = Clock::now();
-        const int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        struct stat st {};
-        if (fd < 0 || ::fstat(fd, &st) != 0) {
-            die("cannot open " + root);
-        }
-        walk(fd, st.st_dev);
-        ::close(fd);
-        Sample sample;
-        sample.wallMs = msSince(start);
-        sample.cpuMs = threadCpuMs() - cpuStart;
-        sample.rows = m_rows;
-        sample.bytes = m_bytes;
-        return sample;
-    }
-
-private:
-    void walk(int fd, dev_t device) {
-        std::string subfolders;  // NUL-ended names: the listing buffer is reused below
-        for (;;) {
-            const ssize_t n = ::getdents64(fd, m_listing.get(), kListingBytes);
-            if (n <= 0) {
-                break;
-            }
-            const char* bytes = reinterpret_cast<const char*>(m_listing.get());
-            for (ssize_t at = 0; at < n;) {
-                const auto* record = reinterpret_cast<const dirent64*>(bytes + at);
-                at += record->d_reclen;
-                examine(fd, record->d_name, record->d_type, subfolders);
-            }
-        }
-        const std::size_t base = m_path.size();
-        for (std::size_t at = 0; at < subfolders.size();) {
-            const char* name = subfolders.c_str() + at;
-            const std::size_t length = std::strlen(name);
-            at += length + 1;
-            const int child = ::openat(fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            if (child < 0) {
-                continue;
-            }
-            // Same device, same file system: enough to stay off other mounts here, though a bind
-            // mount of the same file system would slip through.
-            struct stat st {};
-            if (::fstat(child, &st) == 0 && st.st_dev == device) {
-                if (m_paths != nullptr) {
-                    m_path.append(name, length).push_back('/');
-                }
-                walk(child, device);
-                m_path.resize(base);
-            }
-            ::close(child);
-        }
-    }
-
-    void examine(int fd, const char* name, unsigned char type, std::string& subfolders) {
-        const std::string_view view(name);
-        if (view == "." || view == "..") {
-            return;
-        }
-        if (type == DT_DIR) {
-            if (name[0] != '.') {
-                subfolders.append(view).push_back('\0');
-            }
-            return;
-        }
-        if (type != DT_REG && type != DT_UNKNOWN) {
-            return;  // links, sockets, devices: never junk
-        }
-        if (!m_statAll && type == DT_REG && !isJunkName(view, m_drive)) {
-            return;
-        }
-        struct stat st {};
-        if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-            return;
-        }
-        if (S_ISDIR(st.st_mode)) {
-            if (name[0] != '.') {
-                subfolders.append(view).push_back('\0');
-            }
-            return;
-        }
-        if (!S_ISREG(st.st_mode) || st.st_size == 0 || !isJunkName(view, m_drive)) {
-            return;
-        }
-        ++m_rows;
-        m_bytes += st.st_size;
-        if (m_paths != nullptr) {
-            m_paths->push_back(m_path + std::string(view));
-        }
-    }
-
-    bool m_drive;
-    bool m_statAll;
-    std::vector<std::string>* m_paths;
-    // getdents64 records must be 8-byte aligned.
-    std::unique_ptr<std::uint64_t[]> m_listing{new std::uint64_t[kListingBytes / 8]};
-    std::string m_path;
-    std::int64_t m_rows = 0;
-    std::int64_t m_bytes = 0;
-};
-
 Sample runFloor(const Options& options, bool drive, bool statAll,
                 std::vector<std::string>* paths = nullptr) {
     FloorWalk floor(drive, statAll, paths);
-    return floor.run(options.root);
+    const double cpuStart = threadCpuMs();
+    const auto start = Clock::now();
+    const FloorWalk::Found found = floor.run(options.root);
+    Sample sample;
+    sample.wallMs = msSince(start);
+    sample.cpuMs = threadCpuMs() - cpuStart;
+    if (!found.opened) {
+        die("cannot open " + options.root);
+    }
+    sample.rows = found.rows;
+    sample.bytes = found.bytes;
+    return sample;
 }
 
 void showDifference(const char* label, std::vector<std::string>& have,
@@ -668,7 +577,7 @@ int run(int argc, char** argv) {
                     walk / summaries[{drive, Method::FloorStatAll}].medianMs);
     }
     std::printf(
-        "\nthe walk's calls  pump()/run  status texts  count texts  gaps >= 1 ms  "
+        "\nthe walk's calls  pump points/run  status texts  count texts  gaps >= 1 ms  "
         "longest gap ms (median, max)\n");
     for (const bool drive : modes) {
         const std::vector<Sample>& walks = samples[{drive, Method::Walk}];

@@ -1,15 +1,21 @@
 // sweepwise_window_bench: times scans through the real main window, offscreen, with the real
 // Qt pump and the junk list live, on trees made by sweepwise_make_tree.
 //
-//   sweepwise_window_bench [--runs N] [--rows-runs N] [--find PROGRAM] [--drive TREE]
-//                          [--rows TREE]
+//   sweepwise_window_bench [--runs N] [--rows-runs N] [--find PROGRAM] [--fd PROGRAM]
+//                          [--bleachbit SCRIPT] [--drive TREE] [--folder TREE] [--rows TREE]
+//                          [--results FILE]
 //
 // --drive TREE: a drive-mode scan of TREE (as the only fixed drive), N timed runs (default 5)
-//   after one untimed warm-up, each against GNU find with the same predicates; also the gaps
-//   between the pump's real event runs.
+//   after one untimed warm-up, taking turns with the floor walk (one thread, stat only what
+//   the names leave in the running), GNU find with the same predicates and fd when given;
+//   also the gaps between the pump's real event runs.
+// --folder TREE: the same for a folder-mode quick scan of TREE (as the temporary folder), and
+//   BleachBit's preview of it when the script that runs it (bench/bleachbit_preview.sh) is
+//   given.
 // --rows TREE: a folder-mode quick scan of TREE (as the temporary folder) in a fresh child
 //   process per run (default 1), for the time and the peak resident memory per row.
-// Either or both; the folder-mode runs go first, while this process is still small, and
+// --results FILE: the medians and memory figures as key=value lines, for bench/plot.py.
+// Any of them; the --rows runs go first, while this process is still small, and
 // bench/window_run.sh makes the trees. The child mode, handy under perf, is
 //   sweepwise_window_bench --child-rows TREE [--hidden]
 // and prints key=value lines; --hidden leaves the window unshown, to tell the view's share.
@@ -49,6 +55,7 @@
 #include "app/main_window.h"
 #include "app/qt_ui_services.h"
 #include "find_arguments.h"
+#include "floor_walk.h"
 #include "junk_names.h"
 #include "manifest.h"
 #include "platform/system.h"
@@ -114,9 +121,9 @@ public:
     PumpProbe() { m_records.reserve(1 << 16); }
 
     // The refresh, when it is due, comes right before the events are let through.
-    void refresh(Frm1& window) {
+    void refresh(Frm1& window, bool lists) {
         const auto start = Clock::now();
-        window.publish();
+        window.publish(lists);
         m_publishMs = static_cast<float>(msBetween(start, Clock::now()));
     }
 
@@ -188,7 +195,7 @@ struct Session {
         system.temp = std::move(temp);
         system.drives = std::move(drives);
         window = std::make_unique<Frm1>(system, ui);
-        ui.setRefresh([this] { probe.refresh(*window); });
+        ui.setRefresh([this](bool lists) { probe.refresh(*window, lists); });
         ui.setBeforeEvents([this] { probe.beforeEvents(*window); });
         system.probe = &probe;
     }
@@ -475,72 +482,192 @@ void checkCounts(const char* what, std::int64_t rows, std::int64_t bytes, std::i
     }
 }
 
-struct DriveRun {
+// A peer's command line, timed as a whole from spawn to exit with its output on /dev/null.
+double timeCommand(const std::vector<std::string>& args) {
+    const auto start = Clock::now();
+    const Child child = spawn(args, environ, false);
+    const int status = waitFor(child.pid, args[0]);
+    const double ms = msBetween(start, Clock::now());
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        die(args[0] + " did not succeed (status " + std::to_string(status) + ")");
+    }
+    return ms;
+}
+
+// fd's selection as near to the scan's as its options go: it has no pruning of dot-folders
+// alone, so it walks them too and finds a few more files (printed beside its time).
+std::vector<std::string> fdArguments(const std::string& fd, const std::string& tree, bool drive) {
+    std::string endings;
+    for (const std::string_view ending : kJunkEndings) {
+        for (const char c : ending) {
+            endings += c == '$' ? "\\$" : std::string(1, c);
+        }
+        endings += '|';
+    }
+    endings += "Thumbs\\.db";
+    return {fd,
+            "--unrestricted",
+            "--one-file-system",
+            "--type",
+            "f",
+            "--size",
+            "+1b",
+            "--exclude",
+            "*index.dat",
+            drive ? "(" + endings + ")$" : ".",
+            tree};
+}
+
+std::int64_t countFdRows(const std::string& fd, const std::string& tree, bool drive) {
+    const Child child = spawn(fdArguments(fd, tree, drive), environ, true);
+    std::int64_t rows = 0;
+    readChunks(child.out, [&](std::string_view chunk) {
+        rows += std::count(chunk.begin(), chunk.end(), '\n');
+    });
+    waitFor(child.pid, fd);
+    return rows;
+}
+
+struct Peers {
+    std::string find = "find";
+    std::string fd;         // empty: not timed
+    std::string bleachbit;  // the preview script; empty: not timed
+};
+
+struct CompareRun {
     double windowMs = 0;
     double findMs = 0;
+    double floorMs = 0;
+    double fdMs = -1;
+    double bleachbitMs = -1;
     GapStats gaps;
 };
 
 // A fresh window per run: after a scan the Start button stays disabled, as in the program.
-DriveRun driveScan(const std::string& tree, const Found& reference) {
-    Session session(std::nullopt, {tree});
+// Drive mode scans the tree as the only fixed drive; folder mode as the temporary folder.
+CompareRun windowScan(const std::string& tree, bool drive, const Found& reference) {
+    Session session(drive ? std::nullopt : std::optional<std::string>(tree),
+                    drive ? std::vector<std::string>{tree} : std::vector<std::string>{});
     session.show();
-    chooseDriveScan(*session.window, tree);
-    DriveRun run;
+    if (drive) {
+        chooseDriveScan(*session.window, tree);
+    } else if (!session.window->Op1->isChecked()) {
+        die("the quick scan is not selected");
+    }
+    CompareRun run;
     run.windowMs = session.scan();
     run.gaps = gapStats(session.probe.records());
     const JunkList& junk = session.window->junkList();
-    checkCounts("the window's drive-mode scan", junk.count(), session.window->scanState().JunkBytes,
+    checkCounts("the window's scan", junk.count(), session.window->scanState().JunkBytes,
                 reference.rows, reference.bytes, "find");
     session.checkViewRows();
     return run;
 }
 
+double timeFloor(const std::string& tree, bool drive, const Found& reference) {
+    FloorWalk floor(drive, false, nullptr);
+    const auto start = Clock::now();
+    const FloorWalk::Found found = floor.run(tree);
+    const double ms = msBetween(start, Clock::now());
+    checkCounts("the floor walk", found.rows, found.bytes, reference.rows, reference.bytes, "find");
+    return ms;
+}
+
+struct Figures {
+    std::map<std::string, double> values;  // written to the results file
+    void set(const std::string& mode, const std::string& key, double value) {
+        values[mode + "." + key] = value;
+    }
+};
+
 // Prints one line per timed run, then the medians and minima: a noisy machine shows as spread.
-void runDrive(const std::string& tree, const std::string& find, int runs) {
+void runCompare(const std::string& tree, bool drive, const Peers& peers, int runs,
+                Figures& figures) {
+    const char* mode = drive ? "drive" : "folder";
     const Manifest manifest = readGeneratedManifest(tree);
-    std::printf("drive mode: %s, %d timed runs after one untimed warm-up\n", tree.c_str(), runs);
+    std::printf("%s mode: %s, %d timed runs after one untimed warm-up\n", mode, tree.c_str(), runs);
     std::fflush(stdout);
     // The warm-up fills the inode and dentry caches; its find is the one that counts.
-    const Found reference = runFind(find, tree, true, true);
-    checkCounts("find in drive mode", reference.rows, reference.bytes, manifest.rows[1],
-                manifest.bytes[1], "the manifest");
-    driveScan(tree, reference);
+    const Found reference = runFind(peers.find, tree, drive, true);
+    checkCounts("find", reference.rows, reference.bytes, manifest.rows[drive],
+                manifest.bytes[drive], "the manifest");
+    windowScan(tree, drive, reference);
+    timeFloor(tree, drive, reference);
+    const std::int64_t fdRows = peers.fd.empty() ? -1 : countFdRows(peers.fd, tree, drive);
+    double bleachbitIdleMs = -1;
+    if (!peers.bleachbit.empty()) {
+        timeCommand({peers.bleachbit, tree});
+        bleachbitIdleMs = timeCommand({peers.bleachbit, "--empty"});
+    }
 
-    // The two take turns, so a drift in the machine's speed hits both alike.
-    std::vector<DriveRun> samples;
+    // They take turns, so a drift in the machine's speed hits all alike.
+    std::vector<CompareRun> samples;
     for (int i = 0; i < runs; ++i) {
-        DriveRun run = driveScan(tree, reference);
-        run.findMs = runFind(find, tree, true, false).ms;
+        CompareRun run = windowScan(tree, drive, reference);
+        run.findMs = runFind(peers.find, tree, drive, false).ms;
+        run.floorMs = timeFloor(tree, drive, reference);
+        if (!peers.fd.empty()) {
+            run.fdMs = timeCommand(fdArguments(peers.fd, tree, drive));
+        }
+        if (!peers.bleachbit.empty()) {
+            run.bleachbitMs = timeCommand({peers.bleachbit, tree});
+        }
         samples.push_back(run);
     }
 
-    std::printf("%4s %11s %9s %12s %7s %15s %11s %11s %10s\n", "run", "window ms", "find ms",
-                "window/find", "pumps", "longest gap ms", "p99 gap ms", "publish ms", "events ms");
-    std::vector<double> window, found, longest, p99;
+    std::printf("%4s %10s %9s %9s %9s %11s %12s %12s %7s %12s %10s %10s %10s\n", "run", "window ms",
+                "floor ms", "find ms", "fd ms", "bleachbit", "window/floor", "window/find", "pumps",
+                "longest gap", "p99 gap", "publish ms", "events ms");
+    std::map<std::string, std::vector<double>> columns;
     for (std::size_t i = 0; i < samples.size(); ++i) {
-        const DriveRun& s = samples[i];
-        std::printf("%4zu %11.1f %9.1f %12.2f %7lld %15.2f %11.2f %11.1f %10.1f\n", i + 1,
-                    s.windowMs, s.findMs, s.windowMs / s.findMs,
-                    static_cast<long long>(s.gaps.pumps), s.gaps.longestMs, s.gaps.p99Ms,
-                    s.gaps.publishMs, s.gaps.eventsMs);
-        window.push_back(s.windowMs);
-        found.push_back(s.findMs);
-        longest.push_back(s.gaps.longestMs);
-        p99.push_back(s.gaps.p99Ms);
+        const CompareRun& s = samples[i];
+        std::printf(
+            "%4zu %10.1f %9.1f %9.1f %9.1f %11.1f %12.2f %12.2f %7lld %12.2f %10.2f %10.1f "
+            "%10.1f\n",
+            i + 1, s.windowMs, s.floorMs, s.findMs, s.fdMs, s.bleachbitMs, s.windowMs / s.floorMs,
+            s.windowMs / s.findMs, static_cast<long long>(s.gaps.pumps), s.gaps.longestMs,
+            s.gaps.p99Ms, s.gaps.publishMs, s.gaps.eventsMs);
+        columns["window_ms"].push_back(s.windowMs);
+        columns["floor_ms"].push_back(s.floorMs);
+        columns["find_ms"].push_back(s.findMs);
+        columns["fd_ms"].push_back(s.fdMs);
+        columns["bleachbit_ms"].push_back(s.bleachbitMs);
+        columns["longest_gap_ms"].push_back(s.gaps.longestMs);
+        columns["p99_gap_ms"].push_back(s.gaps.p99Ms);
     }
-    std::printf("%-4s %11.1f %9.1f %12.2f %7s %15.2f %11.2f\n", "med", median(window),
-                median(found), median(window) / median(found), "", median(longest), median(p99));
-    std::printf("%-4s %11.1f %9.1f %12.2f %7s %15.2f %11.2f\n", "min",
-                *std::min_element(window.begin(), window.end()),
-                *std::min_element(found.begin(), found.end()),
-                *std::min_element(window.begin(), window.end()) /
-                    *std::min_element(found.begin(), found.end()),
-                "", *std::min_element(longest.begin(), longest.end()),
-                *std::min_element(p99.begin(), p99.end()));
-    std::printf("rows: window = find = %lld (%lld bytes)%s\n",
+    std::map<std::string, double> med;
+    for (const auto& [key, values] : columns) {
+        med[key] = median(values);
+        figures.set(mode, key, med[key]);
+    }
+    figures.set(mode, "rows", double(reference.rows));
+    figures.set(
+        mode, "max_gap_ms",
+        *std::max_element(columns["longest_gap_ms"].begin(), columns["longest_gap_ms"].end()));
+    std::printf("%-4s %10.1f %9.1f %9.1f %9.1f %11.1f %12.2f %12.2f %7s %12.2f %10.2f\n", "med",
+                med["window_ms"], med["floor_ms"], med["find_ms"], med["fd_ms"],
+                med["bleachbit_ms"], med["window_ms"] / med["floor_ms"],
+                med["window_ms"] / med["find_ms"], "", med["longest_gap_ms"], med["p99_gap_ms"]);
+    std::printf("ratios of medians: window/floor %.2f, window/find %.2f",
+                med["window_ms"] / med["floor_ms"], med["window_ms"] / med["find_ms"]);
+    if (!peers.fd.empty()) {
+        std::printf(", window/fd %.2f", med["window_ms"] / med["fd_ms"]);
+    }
+    if (!peers.bleachbit.empty()) {
+        std::printf(", bleachbit/window %.1f", med["bleachbit_ms"] / med["window_ms"]);
+        figures.set(mode, "bleachbit_idle_ms", bleachbitIdleMs);
+    }
+    std::printf("\nrows: window = floor = find = %lld (%lld bytes)%s",
                 static_cast<long long>(reference.rows), static_cast<long long>(reference.bytes),
-                manifest.rows[1] >= 0 ? " = manifest" : "");
+                manifest.rows[drive] >= 0 ? " = manifest" : "");
+    if (fdRows >= 0) {
+        std::printf("; fd lists %lld (it walks dot-folders too)", static_cast<long long>(fdRows));
+    }
+    if (bleachbitIdleMs >= 0) {
+        std::printf("\nbleachbit's preview of an empty folder takes %.1f ms (its start-up)",
+                    bleachbitIdleMs);
+    }
+    std::printf("\n");
     const auto worst = std::max_element(samples.begin(), samples.end(), [](auto& a, auto& b) {
         return a.gaps.longestMs < b.gaps.longestMs;
     });
@@ -721,7 +848,7 @@ std::map<std::string, double> runRowsChild(const std::string& tree) {
     return values;
 }
 
-void runRows(const std::string& tree, const std::string& find, int runs) {
+void runRows(const std::string& tree, const std::string& find, int runs, Figures& figures) {
     const Manifest manifest = readGeneratedManifest(tree);
     std::printf("folder mode: %s, %d run(s), each in a fresh process\n", tree.c_str(), runs);
     std::fflush(stdout);
@@ -774,6 +901,12 @@ void runRows(const std::string& tree, const std::string& find, int runs) {
                 (last.at("hwm_kb") * 1024 - before) / rows - pathAverage,
                 last.at("hwm_reset") > 0 ? ", reset before the click" : ", not reset");
     printLongestGap(("run " + std::to_string(worstRun) + "'s").c_str(), worst);
+    figures.set("rows", "rows", rows);
+    figures.set("rows", "ms", last.at("ms"));
+    figures.set("rows", "path_bytes_per_row", pathAverage);
+    figures.set("rows", "beyond_path_bytes_per_row",
+                (last.at("maxrss_kb") * 1024 - before) / rows - pathAverage);
+    figures.set("rows", "longest_gap_ms", worst.longestMs);
 
     // Where the time went as the list grew, in the last run.
     std::printf("\nlast run by tenths of the rows: per pump, mean publish, events and gap ms\n");
@@ -791,10 +924,12 @@ void runRows(const std::string& tree, const std::string& find, int runs) {
 
 struct Options {
     std::string driveTree;
+    std::string folderTree;
     std::string rowsTree;
+    std::string results;
+    Peers peers;
     std::string childTree;
     bool hidden = false;
-    std::string find = "find";
     int runs = kDefaultRuns;
     int rowsRuns = kDefaultRowsRuns;
 };
@@ -802,7 +937,9 @@ struct Options {
 void usage() {
     std::fprintf(stderr,
                  "usage: sweepwise_window_bench [--runs N] [--rows-runs N] [--find PROGRAM]\n"
-                 "                              [--drive TREE] [--rows TREE]\n"
+                 "                              [--fd PROGRAM] [--bleachbit SCRIPT]\n"
+                 "                              [--drive TREE] [--folder TREE] [--rows TREE]\n"
+                 "                              [--results FILE]\n"
                  "       sweepwise_window_bench --child-rows TREE [--hidden]\n"
                  "  TREE must have been made by sweepwise_make_tree; defaults: %d drive-mode runs,"
                  " %d folder-mode run\n",
@@ -830,7 +967,15 @@ Options parseOptions(int argc, char** argv) {
         } else if (arg == "--rows-runs" && hasValue) {
             options.rowsRuns = parseRuns(argv[++i]);
         } else if (arg == "--find" && hasValue) {
-            options.find = argv[++i];
+            options.peers.find = argv[++i];
+        } else if (arg == "--fd" && hasValue) {
+            options.peers.fd = argv[++i];
+        } else if (arg == "--bleachbit" && hasValue) {
+            options.peers.bleachbit = argv[++i];
+        } else if (arg == "--folder" && hasValue) {
+            options.folderTree = withSlash(argv[++i]);
+        } else if (arg == "--results" && hasValue) {
+            options.results = argv[++i];
         } else if (arg == "--drive" && hasValue) {
             options.driveTree = withSlash(argv[++i]);
         } else if (arg == "--rows" && hasValue) {
@@ -843,7 +988,8 @@ Options parseOptions(int argc, char** argv) {
             usage();
         }
     }
-    if (options.driveTree.empty() && options.rowsTree.empty() && options.childTree.empty()) {
+    if (options.driveTree.empty() && options.folderTree.empty() && options.rowsTree.empty() &&
+        options.childTree.empty()) {
         usage();
     }
     return options;
@@ -870,14 +1016,31 @@ int run(int argc, char** argv) {
         return childRows(options.childTree, options.hidden);
     }
     std::printf("Qt %s, QT_QPA_PLATFORM=%s\n", qVersion(), std::getenv("QT_QPA_PLATFORM"));
+    Figures figures;
     // The folder-mode children first, while this process is small and has no Qt yet.
     if (!options.rowsTree.empty()) {
-        runRows(options.rowsTree, options.find, options.rowsRuns);
+        runRows(options.rowsTree, options.peers.find, options.rowsRuns, figures);
     }
-    if (!options.driveTree.empty()) {
+    if (!options.driveTree.empty() || !options.folderTree.empty()) {
         QApplication app(argc, argv);
         setUpFonts();
-        runDrive(options.driveTree, options.find, options.runs);
+        if (!options.folderTree.empty()) {
+            runCompare(options.folderTree, false, options.peers, options.runs, figures);
+        }
+        if (!options.driveTree.empty()) {
+            Peers peers = options.peers;
+            peers.bleachbit.clear();  // its preview covers folders, not whole drives
+            runCompare(options.driveTree, true, peers, options.runs, figures);
+        }
+    }
+    if (!options.results.empty()) {
+        std::ofstream out(options.results);
+        for (const auto& [key, value] : figures.values) {
+            out << key << '=' << value << '\n';
+        }
+        if (!out) {
+            die("cannot write " + options.results);
+        }
     }
     return 0;
 }

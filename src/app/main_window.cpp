@@ -20,6 +20,7 @@
 #include "app/app_icon.h"
 #include "app/controls.h"
 #include "app/fonts.h"
+#include "app/qt_ui_services.h"
 #include "clean/cleaning_window.h"
 #include "junklist/junk_list_model.h"
 #include "junklist/selection_commands.h"
@@ -209,6 +210,9 @@ void Frm1::createControls() {
 void Frm1::load() {
     m_model = std::make_unique<JunkListModel>(m_junk);
     connect(m_model.get(), &JunkListModel::changesPending, this, &Frm1::schedulePublish);
+    m_publishLater.setSingleShot(true);
+    m_publishLater.setInterval(QtUiServices::kRefreshInterval);
+    connect(&m_publishLater, &QTimer::timeout, this, &Frm1::publishQueued);
     Lm->setModel(m_model.get());
 
     m_state.DriveScanMode = false;
@@ -304,19 +308,36 @@ void Frm1::schedulePublish() {
     // A queued call shows the changes even when no loop pumps events.
     if (!m_publishQueued) {
         m_publishQueued = true;
-        QMetaObject::invokeMethod(this, &Frm1::publish, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &Frm1::publishQueued, Qt::QueuedConnection);
     }
 }
 
-void Frm1::publish() {
-    m_publishQueued = false;
-    m_model->publish();
-    if (m_junk.selected() != m_shownSelection) {
-        m_shownSelection = m_junk.selected();
-        if (m_shownSelection > 0) {
-            Lm->selectionModel()->setCurrentIndex(
-                m_model->index(m_shownSelection - 1, 0),
-                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+void Frm1::publishQueued() {
+    if (!m_publishQueued) {
+        return;  // a refresh has shown them
+    }
+    if (m_ui.pumping()) {
+        // A loop pumps: its refresh shows the changes at the pace the eye can follow, while
+        // painting them at every pump would slow the loop down. Should the loop end before
+        // its next refresh, this shows them then.
+        m_publishLater.start();
+        return;
+    }
+    publish();
+}
+
+void Frm1::publish(bool lists) {
+    if (lists) {
+        m_publishQueued = false;
+        m_publishLater.stop();
+        m_model->publish();
+        if (m_junk.selected() != m_shownSelection) {
+            m_shownSelection = m_junk.selected();
+            if (m_shownSelection > 0) {
+                Lm->selectionModel()->setCurrentIndex(
+                    m_model->index(m_shownSelection - 1, 0),
+                    QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            }
         }
     }
     if (m_statusChanged) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 #include <memory>
 #include <optional>
@@ -42,8 +43,9 @@ public:
     Frm1(platform::System& system, platform::UiServices& ui);
     ~Frm1() override;
 
-    // Shows what the scan and the commands changed: the new rows, the selected row, the labels.
-    void publish();
+    // Shows what the scan and the commands changed: the labels and, with `lists`, the new rows
+    // and the selected row.
+    void publish(bool lists = true);
 
     // True while a command that pumps events (a scan, a cleaning run) is under way.
     bool runInProgress() const { return m_runDepth > 0; }
@@ -104,6 +106,7 @@ private:
     void load();
     void holdSize();
     void schedulePublish();
+    void publishQueued();
 
     void Op1Click();
     void Op2Click();
@@ -153,6 +156,7 @@ private:
     bool m_statusChanged = false;
     bool m_countChanged = false;
     bool m_publishQueued = false;
+    QTimer m_publishLater;
     int m_shownSelection = 0;
     int m_runDepth = 0;
     // The states the scan run asked for; Start and Rescan stay off during a cleaning run.

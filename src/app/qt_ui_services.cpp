@@ -7,6 +7,10 @@
 
 namespace sweepwise {
 
+bool QtUiServices::eventsDue() const {
+    return m_system.now() - m_lastEvents >= kPumpInterval;
+}
+
 void QtUiServices::pump() {
     const auto now = m_system.now();
     if (now - m_lastEvents < kPumpInterval) {
@@ -14,12 +18,19 @@ void QtUiServices::pump() {
     }
     if (m_refresh && now - m_lastRefresh >= kRefreshInterval) {
         m_lastRefresh = now;
-        m_refresh();
+        const bool lists = now - m_lastListRefresh >= kListRefreshInterval;
+        if (lists) {
+            m_lastListRefresh = now;
+        }
+        m_refresh(lists);
     }
     if (m_beforeEvents) {
         m_beforeEvents();
     }
+    const bool outer = m_pumping;  // a command run in here may pump a loop of its own
+    m_pumping = true;
     QCoreApplication::processEvents();
+    m_pumping = outer;
     // Counted from the end, so that slow event handling cannot starve the loop that pumps.
     m_lastEvents = m_system.now();
 }
@@ -32,7 +43,7 @@ int QtUiServices::messageBox(std::string_view text, int flags, std::string_view 
                     question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok);
     box.setDefaultButton(question ? QMessageBox::Yes : QMessageBox::Ok);
     if (m_refresh) {
-        m_refresh();
+        m_refresh(true);
     }
     switch (box.exec()) {
         case QMessageBox::Yes:

@@ -9,14 +9,15 @@
 namespace sweepwise::platform {
 
 struct FolderEntry {
-    // The name's bytes, followed by a NUL in memory; valid until the reader moves on.
+    // The name's bytes, followed by a NUL in memory; valid until the listing is read again.
     std::string_view name;
     // Set only for a real folder: a link to a folder never carries it.
     bool isDirectory = false;
+    // A regular file when the folder was listed. Only such an entry can have a file length, so
+    // a walk need not ask about the others.
+    bool isRegular = false;
 };
 
-// An open folder of a walk. Everything below a root is reached relative to an open folder,
-// so a folder that is renamed or swapped for a link meanwhile cannot redirect the walk.
 class Folder {
 public:
     // Opens a walk's root. Links in the root's own path are followed; nothing below it ever is.
@@ -44,26 +45,31 @@ private:
     std::uint64_t m_mountId = 0;
 };
 
-// Lists a folder's entries, "." and ".." included, in the order the file system gives them.
-// One reader serves one listing at a time and may be reused for the next folder; its buffer is
-// its only allocation.
-class FolderReader {
+// A whole folder's entries, "." and ".." included, in the order the file system gives them, read
+// at once: a walk that needs the entries twice lists the folder only once. One listing is reused
+// folder after folder, so its buffer is its only allocation.
+class FolderListing {
 public:
-    FolderReader();
-    ~FolderReader();
-    FolderReader(const FolderReader&) = delete;
-    FolderReader& operator=(const FolderReader&) = delete;
+    FolderListing();
+    ~FolderListing();
+    FolderListing(const FolderListing&) = delete;
+    FolderListing& operator=(const FolderListing&) = delete;
 
-    // Starts a listing of the entries whose names match the pattern ("*.*" and "*" match
-    // every name). False when the folder cannot be listed.
-    bool start(const Folder& folder, std::string_view pattern = "*.*");
-    // The next entry; false after the last one or when reading fails.
-    bool next(FolderEntry& entry);
+    // Reads every entry of the folder; false, and no entries, when it cannot be listed.
+    bool read(const Folder& folder);
+    // The entry at the cursor (0 for the first), moving the cursor on; false after the last.
+    bool next(std::size_t& cursor, FolderEntry& entry) const;
 
 private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;
 };
+
+// Whether a name matches a listing pattern ("*.*" and "*" match every name).
+bool nameMatches(std::string_view pattern, const char* name);
+inline bool matchesEveryName(std::string_view pattern) {
+    return pattern == "*.*" || pattern == "*";
+}
 
 // The length of the regular file at a path, links not followed; fails for everything else.
 std::optional<std::int64_t> fileLength(const std::string& path);

@@ -19,6 +19,12 @@ public:
 
     // Lets pending user-interface events run; a command clicked meanwhile runs nested in here.
     virtual void pump() = 0;
+    // Whether pump() would let events run now. A loop may leave work that only shows on screen
+    // until this says so; pump() is then called before anything can look.
+    virtual bool eventsDue() const { return true; }
+    // True while pump() lets events run. A window may leave its changes to the loop's own
+    // refresh then, rather than show each of them as it comes.
+    virtual bool pumping() const { return false; }
     // A modal message box; gives the answer.
     virtual int messageBox(std::string_view text, int flags, std::string_view title) = 0;
     // Ends the whole program at once: no handler runs, no window gets a say.

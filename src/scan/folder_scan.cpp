@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cstring>
 #include <exception>
+#include <memory>
+#include <vector>
 
 #include "platform/folder.h"
 #include "scan/junk_rules.h"
@@ -33,7 +35,18 @@ struct FolderScan::Walk {
     std::size_t rootLength = 0;
     std::string path;  // the folder being visited, or the entry being examined
     std::string text;
-    platform::FolderReader reader;
+    // One listing per depth: a folder's listing serves its files and then its subfolders, while
+    // the folders below it are listed into the next ones.
+    std::vector<std::unique_ptr<platform::FolderListing>> listings;
+    std::size_t depth = 0;
+
+    // The folder being collected, and its files that would have put their path on the status
+    // line but were not examined yet (cursors into its listing, oldest first). Until the window
+    // can show the line, the newest of them that passes the probe is all that matters.
+    const platform::Folder* folder = nullptr;
+    const platform::FolderListing* listing = nullptr;
+    std::size_t folderLength = 0;
+    std::vector<std::size_t> unshown;
 };
 
 void FolderScan::StartSearch(const std::string& root, const std::string& pattern) {
@@ -57,8 +70,34 @@ void FolderScan::StartSearch(const std::string& root, const std::string& pattern
     m_state.SearchRunning = false;
 }
 
-void FolderScan::SearchFolder(Walk& walk, const platform::Folder* parent, const char* name) {
+bool FolderScan::pump(Walk& walk) {
+    if (!m_ui.eventsDue()) {
+        return false;
+    }
+    showStatus(walk);
     m_ui.pump();
+    return true;
+}
+
+void FolderScan::showStatus(Walk& walk) {
+    platform::FolderEntry entry;
+    for (auto at = walk.unshown.rbegin(); at != walk.unshown.rend(); ++at) {
+        std::size_t cursor = *at;
+        walk.listing->next(cursor, entry);
+        const auto length = walk.folder->fileLength(entry.name.data());
+        if (length && *length != 0) {
+            walk.text.assign(kScanningPath)
+                .append(walk.path, 0, walk.folderLength)
+                .append(entry.name);
+            m_view.setStatusText(walk.text);
+            break;
+        }
+    }
+    walk.unshown.clear();
+}
+
+void FolderScan::SearchFolder(Walk& walk, const platform::Folder* parent, const char* name) {
+    pump(walk);
     if (!m_state.SearchRunning) {
         return;
     }
@@ -67,73 +106,93 @@ void FolderScan::SearchFolder(Walk& walk, const platform::Folder* parent, const 
     if (!folder) {
         return;
     }
-    // Subfolder names, each ended by a NUL: one allocation however many there are.
-    std::string subfolders;
-    if (walk.reader.start(*folder)) {
-        platform::FolderEntry entry;
-        while (walk.reader.next(entry)) {
-            if (entry.isDirectory && !entry.name.starts_with('.')) {
-                subfolders.append(entry.name).push_back('\0');
-            }
-        }
+    if (walk.listings.size() <= walk.depth) {
+        walk.listings.push_back(std::make_unique<platform::FolderListing>());
     }
-    CollectJunk(walk, *folder);
-
-    const std::size_t base = walk.path.size();
-    for (std::size_t at = 0; at < subfolders.size();) {
-        const char* subfolder = subfolders.c_str() + at;
-        const std::size_t length = std::strlen(subfolder);
-        walk.path.append(subfolder, length).push_back('/');
-        SearchFolder(walk, &*folder, subfolder);
-        walk.path.resize(base);
-        at += length + 1;
-    }
-}
-
-void FolderScan::CollectJunk(Walk& walk, const platform::Folder& folder) {
-    if (!walk.reader.start(folder, m_state.SearchPattern)) {
+    const platform::FolderListing& listing = *walk.listings[walk.depth];
+    if (!walk.listings[walk.depth]->read(*folder)) {
         return;
     }
+    CollectJunk(walk, *folder, listing);
+
+    // The subfolders, in listing order; their names stay in this depth's listing meanwhile.
+    ++walk.depth;
     const std::size_t base = walk.path.size();
-    struct RestorePath {
-        std::string& path;
-        std::size_t size;
-        ~RestorePath() { path.resize(size); }
-    } restore{walk.path, base};
+    platform::FolderEntry entry;
+    for (std::size_t cursor = 0; listing.next(cursor, entry);) {
+        if (entry.isDirectory && !entry.name.starts_with('.')) {
+            walk.path.append(entry.name).push_back('/');
+            SearchFolder(walk, &*folder, entry.name.data());
+            walk.path.resize(base);
+        }
+    }
+    --walk.depth;
+}
+
+void FolderScan::CollectJunk(Walk& walk, const platform::Folder& folder,
+                             const platform::FolderListing& listing) {
+    const std::string pattern = m_state.SearchPattern;
+    const bool everyName = platform::matchesEveryName(pattern);
+    const std::size_t base = walk.path.size();
+    walk.folder = &folder;
+    walk.listing = &listing;
+    walk.folderLength = base;
+    walk.unshown.clear();
 
     platform::FolderEntry entry;
-    while (walk.reader.next(entry)) {
-        m_ui.pump();
-        if (!m_state.SearchRunning) {
-            return;
+    for (std::size_t cursor = 0, next = 0; listing.next(next, entry); cursor = next) {
+        if (!everyName && !platform::nameMatches(pattern, entry.name.data())) {
+            continue;
         }
-        walk.path.resize(base);
-        walk.path.append(entry.name);
-        if (m_state.StopRequested) {
-            return;
+        const bool due = pump(walk);
+        if (!m_state.SearchRunning || m_state.StopRequested) {
+            break;
         }
-        // The probe: folders and links have no length. The length read here is the one
-        // recorded, so a file that vanishes afterwards cannot end the walk.
-        const auto length = entry.isDirectory ? std::nullopt : folder.fileLength(entry.name.data());
+        // Folders, links and devices have no length: the probe fails for them.
+        if (!entry.isRegular) {
+            continue;
+        }
+        const bool indexDat = endsInIndexDat(entry.name);
+        if (indexDat || (m_state.DriveScanMode && !meetsJunkRule(entry.name))) {
+            // Nothing is recorded: only the status line and the pump after a file that passes
+            // the probe depend on it, and both matter only once the window can look.
+            if (!indexDat) {
+                walk.unshown.push_back(cursor);
+            }
+            if (due) {
+                const auto length = folder.fileLength(entry.name.data());
+                if (length && *length != 0) {
+                    showStatus(walk);
+                    pump(walk);
+                } else if (!indexDat) {
+                    walk.unshown.pop_back();
+                }
+            }
+            continue;
+        }
+        // The probe: the length read here is the one recorded, so a file that vanishes
+        // afterwards cannot end the walk.
+        const auto length = folder.fileLength(entry.name.data());
         if (!length || *length == 0) {
             continue;
         }
-        if (!endsInIndexDat(walk.path)) {
-            if (m_state.DriveScanMode) {
-                walk.text.assign(kScanningPath).append(walk.path);
-                m_view.setStatusText(walk.text);
-                if (meetsJunkRule(walk.path)) {
-                    record(walk, *length);
-                }
-            } else {
-                m_view.setStatusText(kQuickScan);
-                record(walk, *length);
-            }
+        walk.unshown.clear();
+        walk.path.resize(base);
+        walk.path.append(entry.name);
+        if (m_state.DriveScanMode) {
+            walk.text.assign(kScanningPath).append(walk.path);
+            m_view.setStatusText(walk.text);
+        } else {
+            m_view.setStatusText(kQuickScan);
         }
-        m_ui.pump();
+        record(walk, *length);
+        walk.path.resize(base);
+        pump(walk);
     }
+    showStatus(walk);
+    walk.folder = nullptr;
+    walk.listing = nullptr;
 }
-
 void FolderScan::record(Walk& walk, std::int64_t length) {
     const int position = m_junk.append(walk.path, walk.rootLength);
     m_junk.setSelected(position);

@@ -11,7 +11,8 @@ namespace sweepwise {
 
 namespace platform {
 class Folder;
-}
+class FolderListing;
+}  // namespace platform
 
 // True only when the path is a regular file whose length can be read and is not 0.
 bool FileExists(const std::string& path);
@@ -30,7 +31,13 @@ public:
 private:
     struct Walk;
     void SearchFolder(Walk& walk, const platform::Folder* parent, const char* name);
-    void CollectJunk(Walk& walk, const platform::Folder& folder);
+    void CollectJunk(Walk& walk, const platform::Folder& folder,
+                     const platform::FolderListing& listing);
+    // Runs the event pump when it is due, after bringing the status line up to date; true when
+    // it ran.
+    bool pump(Walk& walk);
+    // Puts the newest file not yet shown that passes the probe on the status line.
+    void showStatus(Walk& walk);
     void record(Walk& walk, std::int64_t length);
 
     ScanState& m_state;

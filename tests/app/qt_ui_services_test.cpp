@@ -24,8 +24,12 @@ void QtUiServicesTest::eventsRunOnlyAfterTheIntervalAndRefreshesLessOften() {
     system.clock += std::chrono::seconds(1);
     QtUiServices ui(system);
     int refreshes = 0;
+    int listRefreshes = 0;
     int beforeEvents = 0;
-    ui.setRefresh([&refreshes] { ++refreshes; });
+    ui.setRefresh([&](bool lists) {
+        ++refreshes;
+        listRefreshes += lists ? 1 : 0;
+    });
     ui.setBeforeEvents([&beforeEvents] { ++beforeEvents; });
     int delivered = 0;
     const auto post = [&delivered, this] {
@@ -45,14 +49,16 @@ void QtUiServicesTest::eventsRunOnlyAfterTheIntervalAndRefreshesLessOften() {
     ui.pump();
     QCOMPARE(delivered, 2);
 
-    // Over 100 ms of pumps every millisecond: events every 5 ms, refreshes every 16 ms.
-    beforeEvents = refreshes = 0;
-    for (int ms = 0; ms < 100; ++ms) {
+    // Over 1 s of pumps every millisecond: events every 5 ms, refreshes every 16 ms (at least
+    // 16 ms apart), and the lists in them every 100 ms.
+    beforeEvents = refreshes = listRefreshes = 0;
+    for (int ms = 0; ms < 1000; ++ms) {
         system.clock += std::chrono::milliseconds(1);
         ui.pump();
     }
-    QCOMPARE(beforeEvents, 20);
-    QVERIFY2(refreshes >= 5 && refreshes <= 7, qPrintable(QString::number(refreshes)));
+    QCOMPARE(beforeEvents, 200);
+    QVERIFY2(refreshes >= 50 && refreshes <= 63, qPrintable(QString::number(refreshes)));
+    QVERIFY2(listRefreshes >= 9 && listRefreshes <= 10, qPrintable(QString::number(listRefreshes)));
 }
 
 void QtUiServicesTest::messageBoxesGiveTheAnswer_data() {

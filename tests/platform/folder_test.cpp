@@ -15,13 +15,19 @@ namespace {
 
 using test::TempTree;
 
-std::map<std::string, bool> listAll(const Folder& folder, std::string_view pattern = "*.*") {
-    std::map<std::string, bool> entries;
-    FolderReader reader;
-    EXPECT_TRUE(reader.start(folder, pattern));
+// Each name with its kind as listed: 'd' a real folder, 'f' a regular file, '-' anything else.
+std::map<std::string, char> listAll(const Folder& folder, std::string_view pattern = "*.*") {
+    std::map<std::string, char> entries;
+    FolderListing listing;
+    EXPECT_TRUE(listing.read(folder));
     FolderEntry entry;
-    while (reader.next(entry)) {
-        entries.emplace(std::string(entry.name), entry.isDirectory);
+    for (std::size_t cursor = 0; listing.next(cursor, entry);) {
+        if (nameMatches(pattern, entry.name.data())) {
+            EXPECT_FALSE(entry.isDirectory && entry.isRegular);
+            entries.emplace(std::string(entry.name), entry.isDirectory ? 'd'
+                                                     : entry.isRegular ? 'f'
+                                                                       : '-');
+        }
     }
     return entries;
 }
@@ -37,9 +43,9 @@ TEST(FolderTest, ListsEveryEntryAndMarksOnlyRealFolders) {
 
     const auto root = Folder::openRoot(tree.root());
     ASSERT_TRUE(root);
-    const std::map<std::string, bool> expected{
-        {".", true},    {"..", true},      {"file.tmp", false}, {"sub", true},
-        {".dot", true}, {"to-sub", false}, {"broken", false},   {"\xff\xfe name", false},
+    const std::map<std::string, char> expected{
+        {".", 'd'},    {"..", 'd'},     {"file.tmp", 'f'}, {"sub", 'd'},
+        {".dot", 'd'}, {"to-sub", '-'}, {"broken", '-'},   {"\xff\xfe name", 'f'},
     };
     EXPECT_EQ(listAll(*root), expected);
     // A second listing of the same folder gives the same entries.
@@ -52,7 +58,7 @@ TEST(FolderTest, PatternSelectsNames) {
     tree.file("b.txt");
     const auto root = Folder::openRoot(tree.root());
     ASSERT_TRUE(root);
-    EXPECT_EQ(listAll(*root, "*.tmp"), (std::map<std::string, bool>{{"a.tmp", false}}));
+    EXPECT_EQ(listAll(*root, "*.tmp"), (std::map<std::string, char>{{"a.tmp", 'f'}}));
     EXPECT_EQ(listAll(*root, "*").size(), 4u);
 }
 

@@ -1,10 +1,15 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fnmatch.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <climits>
 #include <cstring>
+#include <vector>
 
 #include "platform/folder.h"
 
@@ -30,6 +35,27 @@ std::optional<std::uint64_t> mountId(int dirFd, const char* name, int flags, boo
     return (std::uint64_t{1} << 63) | (std::uint64_t{stx.stx_dev_major} << 32) | stx.stx_dev_minor;
 }
 
+constexpr int kNoOpenat2 = -2;
+
+// Opens a folder entry without following a link and without crossing into another mount, in one
+// call, so that an entry swapped for a mount point since it was looked at is refused. Gives
+// kNoOpenat2 on kernels without openat2 (before 5.6), -1 when the entry cannot be opened.
+int openBelow(int dirFd, const char* name) {
+    static bool missing = false;
+    if (missing) {
+        return kNoOpenat2;
+    }
+    open_how how{};
+    how.flags = kOpenFolder | O_NOFOLLOW;
+    how.resolve = RESOLVE_NO_XDEV | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+    const long fd = ::syscall(SYS_openat2, dirFd, name, &how, sizeof how);
+    if (fd < 0 && (errno == ENOSYS || errno == EPERM)) {
+        missing = true;  // EPERM: a seccomp filter that does not know the call
+        return kNoOpenat2;
+    }
+    return fd < 0 ? -1 : int(fd);
+}
+
 }  // namespace
 
 std::optional<Folder> Folder::openRoot(const std::string& path) {
@@ -52,17 +78,24 @@ std::optional<Folder> Folder::openSubfolder(const char* name) const {
     if (!seen || !isFolder || *seen != m_mountId) {
         return std::nullopt;
     }
-    const int fd = ::openat(m_fd, name, kOpenFolder | O_NOFOLLOW);
-    if (fd < 0) {
+    const int fd = openBelow(m_fd, name);
+    if (fd >= 0) {
+        return Folder(fd, m_mountId);
+    }
+    if (fd != kNoOpenat2) {
+        return std::nullopt;
+    }
+    const int plain = ::openat(m_fd, name, kOpenFolder | O_NOFOLLOW);
+    if (plain < 0) {
         return std::nullopt;
     }
     // The entry may have been swapped for a mount point since it was looked at.
-    const auto opened = mountId(fd, "", AT_EMPTY_PATH, nullptr);
+    const auto opened = mountId(plain, "", AT_EMPTY_PATH, nullptr);
     if (!opened || *opened != m_mountId) {
-        ::close(fd);
+        ::close(plain);
         return std::nullopt;
     }
-    return Folder(fd, m_mountId);
+    return Folder(plain, m_mountId);
 }
 
 std::optional<std::int64_t> Folder::fileLength(const char* name) const {
@@ -95,70 +128,71 @@ Folder::~Folder() {
     }
 }
 
-struct FolderReader::Impl {
-    static constexpr std::size_t kBufferBytes = 64 * 1024;
+struct FolderListing::Impl {
+    static constexpr std::size_t kFirstBytes = 32 * 1024;
+    // Room for at least one more record of the longest name.
+    static constexpr std::size_t kRecordRoom = sizeof(dirent64) + NAME_MAX + 8;
     // getdents64 records are 8-byte aligned within the buffer.
-    std::unique_ptr<std::uint64_t[]> buffer{new std::uint64_t[kBufferBytes / 8]};
-    int fd = -1;
-    long filled = 0;
-    long offset = 0;
-    bool matchAll = true;
-    std::string pattern;
+    std::vector<std::uint64_t> buffer = std::vector<std::uint64_t>(kFirstBytes / 8);
+    std::size_t filled = 0;
 
-    char* bytes() { return reinterpret_cast<char*>(buffer.get()); }
+    char* bytes() { return reinterpret_cast<char*>(buffer.data()); }
+    const char* bytes() const { return reinterpret_cast<const char*>(buffer.data()); }
+    std::size_t capacity() const { return buffer.size() * 8; }
 };
 
-FolderReader::FolderReader() : m_impl(std::make_unique<Impl>()) {}
-FolderReader::~FolderReader() = default;
+FolderListing::FolderListing() : m_impl(std::make_unique<Impl>()) {}
+FolderListing::~FolderListing() = default;
 
-bool FolderReader::start(const Folder& folder, std::string_view pattern) {
+bool FolderListing::read(const Folder& folder) {
     Impl& d = *m_impl;
-    d.fd = -1;
-    d.filled = d.offset = 0;
-    if (::lseek(folder.handle(), 0, SEEK_SET) != 0) {
+    d.filled = 0;
+    const int fd = folder.handle();
+    if (::lseek(fd, 0, SEEK_SET) != 0) {
         return false;
     }
-    // Read the first batch now, so that a folder that cannot be listed fails here.
-    const ssize_t n = ::getdents64(folder.handle(), d.bytes(), Impl::kBufferBytes);
-    if (n < 0) {
-        return false;
+    for (bool first = true;; first = false) {
+        if (d.capacity() - d.filled < Impl::kRecordRoom) {
+            d.buffer.resize(d.buffer.size() * 2);
+        }
+        const ssize_t n = ::getdents64(fd, d.bytes() + d.filled, d.capacity() - d.filled);
+        if (n < 0 && first) {
+            return false;
+        }
+        if (n <= 0) {
+            break;  // a read that fails later ends the listing with what came before
+        }
+        d.filled += std::size_t(n);
     }
-    d.fd = folder.handle();
-    d.filled = n;
-    d.matchAll = pattern == "*.*" || pattern == "*";
-    d.pattern.assign(pattern);
+    // File systems that do not tell an entry's type leave it to be looked up once, here.
+    for (std::size_t at = 0; at < d.filled;) {
+        auto* record = reinterpret_cast<dirent64*>(d.bytes() + at);
+        at += record->d_reclen;
+        if (record->d_type == DT_UNKNOWN) {
+            struct stat st {};
+            if (::fstatat(fd, record->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+                record->d_type = static_cast<unsigned char>(IFTODT(st.st_mode));
+            }
+        }
+    }
     return true;
 }
 
-bool FolderReader::next(FolderEntry& entry) {
-    Impl& d = *m_impl;
-    while (d.fd >= 0) {
-        if (d.offset >= d.filled) {
-            const ssize_t n = ::getdents64(d.fd, d.bytes(), Impl::kBufferBytes);
-            if (n <= 0) {
-                d.fd = -1;
-                return false;
-            }
-            d.filled = n;
-            d.offset = 0;
-        }
-        const auto* record = reinterpret_cast<const dirent64*>(d.bytes() + d.offset);
-        d.offset += record->d_reclen;
-        const char* name = record->d_name;
-        if (!d.matchAll && ::fnmatch(d.pattern.c_str(), name, 0) != 0) {
-            continue;
-        }
-        bool isDirectory = record->d_type == DT_DIR;
-        if (record->d_type == DT_UNKNOWN) {
-            struct stat st {};
-            isDirectory =
-                ::fstatat(d.fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
-        }
-        entry.name = std::string_view(name, std::strlen(name));
-        entry.isDirectory = isDirectory;
-        return true;
+bool FolderListing::next(std::size_t& cursor, FolderEntry& entry) const {
+    const Impl& d = *m_impl;
+    if (cursor >= d.filled) {
+        return false;
     }
-    return false;
+    const auto* record = reinterpret_cast<const dirent64*>(d.bytes() + cursor);
+    cursor += record->d_reclen;
+    entry.name = std::string_view(record->d_name);
+    entry.isDirectory = record->d_type == DT_DIR;
+    entry.isRegular = record->d_type == DT_REG;
+    return true;
+}
+
+bool nameMatches(std::string_view pattern, const char* name) {
+    return matchesEveryName(pattern) || ::fnmatch(std::string(pattern).c_str(), name, 0) == 0;
 }
 
 std::optional<std::int64_t> fileLength(const std::string& path) {
