@@ -40,32 +40,51 @@ struct FolderScan::Walk {
     std::vector<std::unique_ptr<platform::FolderListing>> listings;
     std::size_t depth = 0;
 
-    // The folder being collected, and its files that would have put their path on the status
-    // line but were not examined yet (cursors into its listing, oldest first). Until the window
-    // can show the line, the newest of them that passes the probe is all that matters.
-    const platform::Folder* folder = nullptr;
-    const platform::FolderListing* listing = nullptr;
-    std::size_t folderLength = 0;
-    std::vector<std::size_t> unshown;
+    // The labels change at every file, but only what they hold when events run can be seen:
+    // the texts are handed to the view just before, and when the walk ends.
+    std::string status;
+    bool statusOwed = false;
+    bool countOwed = false;
+    // Files that would have put their path on the status line after `status` but were not
+    // examined yet: their paths below the root, each ended by a NUL, oldest first. The newest
+    // of them that passes the probe is all that matters.
+    const platform::Folder* root = nullptr;
+    std::string unshown;
 };
+
+namespace {
+
+// Beyond this many bytes of unshown paths the walk works out the status line anyway.
+constexpr std::size_t kUnshownBytes = 64 * 1024;
+// Longer paths below the root may not reach the file system whole: such a file is examined
+// at once, from its own folder.
+constexpr std::size_t kLongestUnshownPath = 1024;
+
+}  // namespace
 
 void FolderScan::StartSearch(const std::string& root, const std::string& pattern) {
     if (m_state.SearchRunning) {
         m_state.SearchRunning = false;  // the paused search unwinds at its next check
         return;
     }
+    Walk walk;
     try {
         m_state.SearchPattern = pattern;
         if (pattern.empty()) {
             return;
         }
         m_state.SearchRunning = true;
-        Walk walk;
         walk.path = root;
         walk.rootLength = root.size();
         SearchFolder(walk, nullptr, nullptr);
     } catch (const std::exception&) {
-        // A failure ends only this root's search; the rows it recorded stay.
+        // A failure ends only this root's search; the rows it recorded stay, and so do the
+        // labels' texts, but for the files it had not examined yet.
+        try {
+            walk.unshown.clear();
+            showTexts(walk);
+        } catch (const std::exception&) {
+        }
     }
     m_state.SearchRunning = false;
 }
@@ -74,26 +93,44 @@ bool FolderScan::pump(Walk& walk) {
     if (!m_ui.eventsDue()) {
         return false;
     }
-    showStatus(walk);
+    showTexts(walk);
     m_ui.pump();
     return true;
 }
 
-void FolderScan::showStatus(Walk& walk) {
-    platform::FolderEntry entry;
-    for (auto at = walk.unshown.rbegin(); at != walk.unshown.rend(); ++at) {
-        std::size_t cursor = *at;
-        walk.listing->next(cursor, entry);
-        const auto length = walk.folder->fileLength(entry.name.data());
+void FolderScan::settleStatus(Walk& walk) {
+    std::string_view paths = walk.unshown;
+    while (!paths.empty()) {
+        paths.remove_suffix(1);                           // its NUL
+        const std::size_t start = paths.rfind('\0') + 1;  // 0 when it is the oldest
+        const auto length = walk.root->fileLength(paths.data() + start);
         if (length && *length != 0) {
-            walk.text.assign(kScanningPath)
-                .append(walk.path, 0, walk.folderLength)
-                .append(entry.name);
-            m_view.setStatusText(walk.text);
+            walk.status.assign(kScanningPath)
+                .append(walk.path, 0, walk.rootLength)
+                .append(paths.substr(start));
+            walk.statusOwed = true;
             break;
         }
+        paths.remove_suffix(paths.size() - start);
     }
     walk.unshown.clear();
+}
+
+void FolderScan::showTexts(Walk& walk) {
+    settleStatus(walk);
+    if (walk.statusOwed) {
+        walk.statusOwed = false;
+        m_view.setStatusText(walk.status);
+    }
+    if (walk.countOwed) {
+        walk.countOwed = false;
+        walk.text.assign("已发现垃圾文件");
+        appendNumber(walk.text, m_junk.count());
+        walk.text.append(" 个，总计大小共");
+        appendNumber(walk.text, m_state.JunkBytes);
+        walk.text.append("Byte");
+        m_view.setCountText(walk.text);
+    }
 }
 
 void FolderScan::SearchFolder(Walk& walk, const platform::Folder* parent, const char* name) {
@@ -106,27 +143,33 @@ void FolderScan::SearchFolder(Walk& walk, const platform::Folder* parent, const 
     if (!folder) {
         return;
     }
+    if (parent == nullptr) {
+        walk.root = &*folder;
+    }
     if (walk.listings.size() <= walk.depth) {
         walk.listings.push_back(std::make_unique<platform::FolderListing>());
     }
-    const platform::FolderListing& listing = *walk.listings[walk.depth];
-    if (!walk.listings[walk.depth]->read(*folder)) {
-        return;
-    }
-    CollectJunk(walk, *folder, listing);
+    platform::FolderListing& listing = *walk.listings[walk.depth];
+    if (listing.read(*folder)) {
+        CollectJunk(walk, *folder, listing);
 
-    // The subfolders, in listing order; their names stay in this depth's listing meanwhile.
-    ++walk.depth;
-    const std::size_t base = walk.path.size();
-    platform::FolderEntry entry;
-    for (std::size_t cursor = 0; listing.next(cursor, entry);) {
-        if (entry.isDirectory && !entry.name.starts_with('.')) {
-            walk.path.append(entry.name).push_back('/');
-            SearchFolder(walk, &*folder, entry.name.data());
-            walk.path.resize(base);
+        // The subfolders, in listing order; their names stay in this depth's listing meanwhile.
+        ++walk.depth;
+        const std::size_t base = walk.path.size();
+        platform::FolderEntry entry;
+        for (std::size_t cursor = 0; listing.next(cursor, entry);) {
+            if (entry.isDirectory && !entry.name.starts_with('.')) {
+                walk.path.append(entry.name).push_back('/');
+                SearchFolder(walk, &*folder, entry.name.data());
+                walk.path.resize(base);
+            }
         }
+        --walk.depth;
     }
-    --walk.depth;
+    if (parent == nullptr) {
+        showTexts(walk);  // while the root, which the unshown paths start from, is open
+        walk.root = nullptr;
+    }
 }
 
 void FolderScan::CollectJunk(Walk& walk, const platform::Folder& folder,
@@ -134,19 +177,15 @@ void FolderScan::CollectJunk(Walk& walk, const platform::Folder& folder,
     const std::string pattern = m_state.SearchPattern;
     const bool everyName = platform::matchesEveryName(pattern);
     const std::size_t base = walk.path.size();
-    walk.folder = &folder;
-    walk.listing = &listing;
-    walk.folderLength = base;
-    walk.unshown.clear();
 
     platform::FolderEntry entry;
-    for (std::size_t cursor = 0, next = 0; listing.next(next, entry); cursor = next) {
+    for (std::size_t cursor = 0; listing.next(cursor, entry);) {
         if (!everyName && !platform::nameMatches(pattern, entry.name.data())) {
             continue;
         }
         const bool due = pump(walk);
         if (!m_state.SearchRunning || m_state.StopRequested) {
-            break;
+            return;
         }
         // Folders, links and devices have no length: the probe fails for them.
         if (!entry.isRegular) {
@@ -156,17 +195,30 @@ void FolderScan::CollectJunk(Walk& walk, const platform::Folder& folder,
         if (indexDat || (m_state.DriveScanMode && !meetsJunkRule(entry.name))) {
             // Nothing is recorded: only the status line and the pump after a file that passes
             // the probe depend on it, and both matter only once the window can look.
-            if (!indexDat) {
-                walk.unshown.push_back(cursor);
+            const bool shows = !indexDat;
+            const bool deep = base - walk.rootLength + entry.name.size() > kLongestUnshownPath;
+            if (!due && !(shows && deep)) {
+                if (shows) {
+                    walk.unshown.append(walk.path, walk.rootLength, base - walk.rootLength)
+                        .append(entry.name)
+                        .push_back('\0');
+                    if (walk.unshown.size() > kUnshownBytes) {
+                        settleStatus(walk);
+                    }
+                }
+                continue;
+            }
+            const auto length = folder.fileLength(entry.name.data());
+            if (!length || *length == 0) {
+                continue;
+            }
+            if (shows) {
+                walk.unshown.clear();
+                walk.status.assign(kScanningPath).append(walk.path, 0, base).append(entry.name);
+                walk.statusOwed = true;
             }
             if (due) {
-                const auto length = folder.fileLength(entry.name.data());
-                if (length && *length != 0) {
-                    showStatus(walk);
-                    pump(walk);
-                } else if (!indexDat) {
-                    walk.unshown.pop_back();
-                }
+                pump(walk);
             }
             continue;
         }
@@ -180,31 +232,26 @@ void FolderScan::CollectJunk(Walk& walk, const platform::Folder& folder,
         walk.path.resize(base);
         walk.path.append(entry.name);
         if (m_state.DriveScanMode) {
-            walk.text.assign(kScanningPath).append(walk.path);
-            m_view.setStatusText(walk.text);
+            walk.status.assign(kScanningPath).append(walk.path);
         } else {
-            m_view.setStatusText(kQuickScan);
+            walk.status.assign(kQuickScan);
         }
+        walk.statusOwed = true;
         record(walk, *length);
         walk.path.resize(base);
-        pump(walk);
+        // Right after the pump at the start of this entry: only worth asking if that one ran.
+        if (due) {
+            pump(walk);
+        }
     }
-    showStatus(walk);
-    walk.folder = nullptr;
-    walk.listing = nullptr;
 }
+
 void FolderScan::record(Walk& walk, std::int64_t length) {
     const int position = m_junk.append(walk.path, walk.rootLength);
     m_junk.setSelected(position);
     m_junk.setSize(position, length);
     m_state.JunkBytes += length;
-
-    walk.text.assign("已发现垃圾文件");
-    appendNumber(walk.text, m_junk.count());
-    walk.text.append(" 个，总计大小共");
-    appendNumber(walk.text, m_state.JunkBytes);
-    walk.text.append("Byte");
-    m_view.setCountText(walk.text);
+    walk.countOwed = true;
 }
 
 }  // namespace sweepwise

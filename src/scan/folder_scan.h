@@ -33,11 +33,12 @@ private:
     void SearchFolder(Walk& walk, const platform::Folder* parent, const char* name);
     void CollectJunk(Walk& walk, const platform::Folder& folder,
                      const platform::FolderListing& listing);
-    // Runs the event pump when it is due, after bringing the status line up to date; true when
+    // Runs the event pump when it is due, after handing the view the labels' texts; true when
     // it ran.
     bool pump(Walk& walk);
-    // Puts the newest file not yet shown that passes the probe on the status line.
-    void showStatus(Walk& walk);
+    // Makes the newest file not examined yet that passes the probe the status text.
+    void settleStatus(Walk& walk);
+    void showTexts(Walk& walk);
     void record(Walk& walk, std::int64_t length);
 
     ScanState& m_state;

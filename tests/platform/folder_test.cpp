@@ -52,6 +52,20 @@ TEST(FolderTest, ListsEveryEntryAndMarksOnlyRealFolders) {
     EXPECT_EQ(listAll(*root), expected);
 }
 
+TEST(FolderTest, AFolderOfManyLongNamesIsListedWholeEveryTime) {
+    TempTree tree(TempTree::Backing::MemoryWherePossible);
+    std::map<std::string, char> expected{{".", 'd'}, {"..", 'd'}};
+    for (int i = 0; i < 3000; ++i) {
+        const std::string name = std::to_string(i) + std::string(200, 'x');
+        tree.file(name);
+        expected.emplace(name, 'f');
+    }
+    const auto root = Folder::openRoot(tree.root());
+    ASSERT_TRUE(root);
+    EXPECT_EQ(listAll(*root), expected);
+    EXPECT_EQ(listAll(*root), expected);
+}
+
 TEST(FolderTest, PatternSelectsNames) {
     TempTree tree;
     tree.file("a.tmp");

@@ -4,9 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -307,6 +310,122 @@ TEST_F(FolderScanTest, PumpsAtEveryFolderEveryEntryAndAfterEveryProbedFile) {
     // sub: 1 visit + 2 entries.
     EXPECT_EQ(ui.pumps, 12);
     EXPECT_TRUE(alwaysRunning);
+}
+
+// The real pump is due only every few milliseconds; this one only at one chosen call.
+class DueOnceUi final : public TestUi {
+public:
+    explicit DueOnceUi(int dueCall) : m_dueCall(dueCall) {}
+    bool eventsDue() const override { return ++m_calls == m_dueCall; }
+
+private:
+    int m_dueCall;
+    mutable int m_calls = 0;
+};
+
+std::string scanningPath(const std::string& path) {
+    return "正在扫描路径：  " + path;
+}
+
+// The walk may leave the status line behind until events are due, but whenever they run it
+// shows the newest file that passes the probe, as if every file had been shown in turn.
+TEST(FolderScanStatusTest, WhenEventsRunTheStatusShowsTheNewestFileThatPassedTheProbe) {
+    TempTree tree;
+    // Nothing here is recorded, so no entry adds a pump call of its own.
+    const std::map<std::string, std::int64_t> sizes{
+        {"a.txt", 1}, {"b.txt", 0}, {"c.log", 2},     {"d.txt", 0},
+        {"e.tmp", 0}, {"f.txt", 3}, {"index.dat", 4}, {"g.txt", 0},
+    };
+    for (const auto& [name, length] : sizes) {
+        tree.file(name, length);
+    }
+    std::vector<std::string> order;  // every entry, "." and ".." too
+    DIR* dir = ::opendir(tree.root().c_str());
+    ASSERT_NE(dir, nullptr);
+    while (const dirent* entry = ::readdir(dir)) {
+        order.emplace_back(entry->d_name);
+    }
+    ::closedir(dir);
+    const auto passes = [&](const std::string& name) {
+        return sizes.contains(name) && sizes.at(name) > 0 && name != "index.dat";
+    };
+
+    // What showing every file in turn leaves on the status line before each entry, and at the end.
+    std::vector<std::string> before;
+    std::string newest;
+    for (const std::string& name : order) {
+        before.push_back(newest.empty() ? "" : scanningPath(tree.root() + newest));
+        newest = passes(name) ? name : newest;
+    }
+    for (std::size_t due = 0; due < order.size(); ++due) {
+        ScanState state;
+        state.DriveScanMode = true;
+        JunkList junk;
+        RecordingView view;
+        // Call 1 is the folder's visit, then one call at the start of each entry.
+        DueOnceUi ui(int(due) + 2);
+        std::optional<std::string> seen;
+        ui.onPump = [&] { seen = view.statuses.empty() ? "" : view.statuses.back(); };
+        FolderScan scan(state, junk, view, ui);
+        scan.StartSearch(tree.root(), "*.*");
+
+        ASSERT_TRUE(seen) << "events never ran";
+        EXPECT_EQ(*seen, before[due]) << "events ran before " << order[due];
+        EXPECT_EQ(junk.count(), 0);
+        ASSERT_FALSE(view.statuses.empty());
+        EXPECT_EQ(view.statuses.back(), scanningPath(tree.root() + newest));
+    }
+}
+
+// Without a single due pump, what is left to show is worked out as each folder is left.
+TEST(FolderScanStatusTest, WithoutEventsTheWalkEndsShowingWhatShowingEveryFileWouldShow) {
+    TempTree tree;
+    // The root's files come first; the last file that passes the probe is one of sub's two,
+    // whichever order the subfolders come in.
+    tree.file("a.bak", 2);
+    tree.file("b.txt", 0);
+    tree.file("sub/c.txt", 0);
+    tree.file("sub/e.txt", 3);
+    tree.file("sub/e2.txt", 4);
+    tree.file("sub/inner/f.txt", 0);
+    tree.file("later/g.txt", 0);
+    tree.file("later/h.tmp", 0);
+    struct Run {
+        std::vector<std::string> statuses;
+        std::vector<std::string> rows;
+    };
+    const auto scanWith = [&](TestUi& ui) {
+        ScanState state;
+        state.DriveScanMode = true;
+        JunkList junk;
+        RecordingView view;
+        FolderScan scan(state, junk, view, ui);
+        scan.StartSearch(tree.root(), "*.*");
+        Run run{view.statuses, {}};
+        for (int i = 1; i <= junk.count(); ++i) {
+            run.rows.emplace_back(junk.path(i));
+        }
+        return run;
+    };
+    TestUi always;
+    DueOnceUi never(0);
+    const Run exact = scanWith(always);
+    const Run lazy = scanWith(never);
+    ASSERT_FALSE(exact.statuses.empty());
+    ASSERT_FALSE(lazy.statuses.empty());
+    EXPECT_EQ(lazy.statuses.back(), exact.statuses.back());
+    EXPECT_EQ(lazy.rows, exact.rows);
+    EXPECT_EQ(lazy.rows, std::vector<std::string>{tree.path("a.bak")});
+    EXPECT_TRUE(lazy.statuses.back().starts_with(scanningPath(tree.path("sub/e"))))
+        << lazy.statuses.back();
+    // Fewer texts, each one the exact run showed, in the same order.
+    auto from = exact.statuses.begin();
+    for (const std::string& status : lazy.statuses) {
+        from = std::find(from, exact.statuses.end(), status);
+        ASSERT_NE(from, exact.statuses.end()) << status;
+        ++from;
+    }
+    EXPECT_LT(lazy.statuses.size(), exact.statuses.size());
 }
 
 // Three folders with one junk file each: the walk visits root, then x, then y.

@@ -129,7 +129,7 @@ Folder::~Folder() {
 }
 
 struct FolderListing::Impl {
-    static constexpr std::size_t kFirstBytes = 32 * 1024;
+    static constexpr std::size_t kFirstBytes = 4 * 1024;
     // Room for at least one more record of the longest name.
     static constexpr std::size_t kRecordRoom = sizeof(dirent64) + NAME_MAX + 8;
     // getdents64 records are 8-byte aligned within the buffer.
