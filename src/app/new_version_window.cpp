@@ -61,9 +61,9 @@ BrowserFactory webEngineBrowser() {
         if (create == nullptr && failure.isEmpty()) {
             // Beside the program in a build, in its library folder once installed.
             const QString here = QCoreApplication::applicationDirPath();
-            for (const QString& path :
-                 {here + QStringLiteral("/libsweepwise_webbrowser.so"),
-                  here + QStringLiteral("/../lib/sweepwise/libsweepwise_webbrowser.so")}) {
+            for (const QString& path : {here + QStringLiteral("/libsweepwise_webbrowser.so"),
+                                        here + QStringLiteral("/" SWEEPWISE_MODULE_FROM_PROGRAM
+                                                              "/libsweepwise_webbrowser.so")}) {
                 QLibrary library(path);
                 // Loading the engine warns that it was not set up before the application was.
                 const QtMessageHandler previous = qInstallMessageHandler(
