@@ -30,6 +30,7 @@ Frmnew::Frmnew(const BrowserFactory& browser) {
     setTextColour(Label1, QColor(0, 0, 192));
     Label1->setFont(songTi(10.5));
     W1 = place(browser(this), "W1", twips(120, 720, 4335, 3015));
+    W1->setAccessibleName(QString::fromUtf8("新版本介绍"));
     command1 = place(new QPushButton(QString::fromUtf8("确定"), this), "command1",
                      twips(1200, 3960, 1935, 375));
     connect(command1, &QPushButton::clicked, this, &QWidget::close);
