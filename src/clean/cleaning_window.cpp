@@ -24,9 +24,14 @@ Frmdel::Frmdel(JunkList& junk, platform::System& system, platform::UiServices& u
     setAttribute(Qt::WA_QuitOnClose);
 
     Image1 = place(new QLabel(this), "Image1", QRect(0, 0, 417, 153));
-    // Stretched once here rather than at every repaint of a running progress.
-    Image1->setPixmap(QPixmap(QStringLiteral(":/images/backdrop.png"))
-                          .scaled(Image1->size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    // Stretched once here rather than at every repaint of a running progress, to the screen's
+    // pixels, so that a device-pixel ratio above 1 does not stretch it a second time.
+    const qreal ratio = devicePixelRatioF();
+    QPixmap backdrop =
+        QPixmap(QStringLiteral(":/images/backdrop.png"))
+            .scaled(Image1->size() * ratio, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    backdrop.setDevicePixelRatio(ratio);
+    Image1->setPixmap(backdrop);
 
     PP1 = place(new QProgressBar(this), "PP1", QRect(32, 16, 353, 25));
     PP1->setRange(0, 100);

@@ -156,6 +156,7 @@ class HighDpiTest : public QObject {
 
 private Q_SLOTS:
     void layoutIsTheOneAtRatioOne();
+    void picturesHaveTheScreensPixels();
     void everyTextFitsItsControl();
 };
 
@@ -175,6 +176,18 @@ void HighDpiTest::layoutIsTheOneAtRatioOne() {
         QCOMPARE(window->devicePixelRatio(), kRatio);
         // What is painted has twice the pixels each way: the whole window scales.
         QCOMPARE(window->grab().size(), window->size() * kRatio);
+    });
+}
+
+// Pictures are drawn from their sources at the screen's pixels, not stretched a second time.
+void HighDpiTest::picturesHaveTheScreensPixels() {
+    forEachWindow([](QWidget* window) {
+        for (const QLabel* picture : window->findChildren<QLabel*>()) {
+            if (!picture->pixmap().isNull()) {
+                QCOMPARE(picture->pixmap().devicePixelRatio(), kRatio);
+                QCOMPARE(picture->pixmap().size(), picture->size() * kRatio);
+            }
+        }
     });
 }
 
