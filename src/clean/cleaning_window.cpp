@@ -47,7 +47,7 @@ Frmdel::Frmdel(JunkList& junk, platform::System& system, platform::UiServices& u
 
     lTem = place(new QTreeWidget(this), "lTem", QRect(176, 48, 33, 41));
     lTem->setColumnCount(0);
-    lTem->setAccessibleName(QString::fromUtf8("未能删除的文件"));
+    lTem->setAccessibleName(QString::fromUtf8("未清除的垃圾文件"));
     lTem->hide();
 
     Nowf = place(new QLabel(QString::fromUtf8("正在清理..."), this), "Nowf", QRect(8, 80, 409, 25));
