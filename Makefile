@@ -12,7 +12,7 @@ CONFIGURE = cmake -S . -G Ninja -DSWEEPWISE_WERROR=$(WERROR) $(CMAKE_ARGS)
 TEST_ENV  = QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 \
             UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: deps build run test test-release test-sanitize bench format format-check clean
+.PHONY: deps build run test test-release test-sanitize package bench format format-check clean
 
 deps:
 	@./scripts/install-deps.sh
@@ -33,6 +33,10 @@ test-sanitize: deps
 	$(CONFIGURE) -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DSWEEPWISE_SANITIZE=ON -DSWEEPWISE_BENCH=OFF
 	cmake --build $(SAN_BUILD) -j $(JOBS)
 	cd $(SAN_BUILD) && $(TEST_ENV) ctest --output-on-failure -j $(JOBS)
+
+# A Debian package of the installed program, in $(BUILD): apt install ./$(BUILD)/sweepwise_*.deb
+package: build
+	cmake --build $(BUILD) --target package
 
 bench: build
 	./bench/run.sh --bin $(BUILD)/bench

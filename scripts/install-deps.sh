@@ -8,6 +8,10 @@ packages=(
     qt6-base-dev qt6-webengine-dev libqt6svg6 libmount-dev libxcb1-dev
     libgtest-dev libgmock-dev
     xvfb xauth fonts-noto-cjk clang-format git
+    # Packaging and checking the desktop integration: the validators, dpkg-shlibdeps (with
+    # file, which CPack uses to find the programs), and the AT-SPI bus with its Python client.
+    desktop-file-utils appstream dpkg-dev file
+    dbus at-spi2-core python3-gi gir1.2-atspi-2.0
 )
 
 missing=()

@@ -7,6 +7,8 @@
 #   - a small ext4 image on a loop device as the only fixed drive, /mnt/fixture-drive/.
 # Needs root (sudo) and a display (DISPLAY, and XAUTHORITY when the display needs one).
 # Usage: sudo -E scripts/try-on-fixtures.sh [path/to/sweepwise]
+# FIXTURE_BULK=N adds N more small files to the temporary folder, so that cleaning them takes a
+# while; QT_SCALE_FACTOR, when set, is passed on to the program.
 set -euo pipefail
 
 program=$(realpath "${1:-build/release/sweepwise}")
@@ -49,8 +51,13 @@ fill "$root/var/tmp" "old-report.txt" "spool/queue.tmp"
 fill "$root/home/user/.cache" "thumbnails/normal/1.png" "fontconfig/cache-1"
 fill "$root/mnt/fixture-drive" "notes.bak" "docs/report.doc" "docs/report.doc.bak" \
     "photos/Thumbs.db" "photos/holiday.jpg" "crash.dmp" "install.log" "tmp/setup.tmp" "keep/B.TMP"
+if [ "${FIXTURE_BULK:-0}" -gt 0 ]; then
+    mkdir -p "$root/tmp/bulk"
+    for i in $(seq "$FIXTURE_BULK"); do printf 'junk %s\n' "$i" >"$root/tmp/bulk/part-$i.tmp"; done
+fi
 
 cd "$root"
 exec chroot "$root" /usr/bin/env -i PATH=/usr/bin HOME=/home/user DISPLAY="$DISPLAY" \
-    XAUTHORITY=/home/user/.Xauthority LANG=C.UTF-8 /opt/sweepwise/"$(basename "$program")"
+    XAUTHORITY=/home/user/.Xauthority LANG=C.UTF-8 \
+    ${QT_SCALE_FACTOR:+QT_SCALE_FACTOR="$QT_SCALE_FACTOR"} /opt/sweepwise/"$(basename "$program")"
 INNER

@@ -21,6 +21,7 @@ Frmabout::Frmabout() {
 
     Image1 = place(new QLabel(this), "Image1", twips(120, 240, 480, 480));
     Image1->setPixmap(appIcon().pixmap(Image1->size()));
+    Image1->setAccessibleName(QStringLiteral("Sweepwise"));
     Label1 = label(this, "Label1", "Sweepwise", twips(840, 360, 3855, 495));
     Label1->setFont(songTi(15, true, true));
     setTextColour(Label1, QColor(0, 128, 0));

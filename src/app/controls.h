@@ -1,12 +1,15 @@
 #pragma once
 
+#include <QAbstractButton>
 #include <QColor>
+#include <QGroupBox>
 #include <QLabel>
 #include <QRect>
 #include <QScreen>
 #include <QString>
 #include <QWidget>
 #include <string_view>
+#include <type_traits>
 
 // Helpers that the windows share for placing their controls as they were laid out.
 namespace sweepwise {
@@ -41,10 +44,36 @@ inline void setTextColour(QWidget* widget, const QColor& colour) {
     widget->setPalette(palette);
 }
 
+// The name a screen reader reads for a caption: the "&" before an access key is not spoken.
+inline QString spokenCaption(const QString& caption) {
+    QString spoken;
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+        if (caption[i] == u'&' && i + 1 < caption.size()) {
+            ++i;
+        }
+        spoken += caption[i];
+    }
+    return spoken;
+}
+
+// Sets a label's text and the name that screen readers and automation read with it.
+inline void setLabelText(QLabel* label, const QString& text) {
+    label->setText(text);
+    label->setAccessibleName(text);
+}
+
+// Places a control; one with a caption is named by it for screen readers and automation.
 template <typename Control>
 Control* place(Control* control, const char* name, const QRect& geometry) {
     control->setObjectName(QString::fromLatin1(name));
     control->setGeometry(geometry);
+    if constexpr (std::is_base_of_v<QAbstractButton, Control>) {
+        control->setAccessibleName(spokenCaption(control->text()));
+    } else if constexpr (std::is_base_of_v<QGroupBox, Control>) {
+        control->setAccessibleName(control->title());
+    } else if constexpr (std::is_base_of_v<QLabel, Control>) {
+        control->setAccessibleName(control->text());
+    }
     return control;
 }
 

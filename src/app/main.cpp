@@ -7,6 +7,8 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    // Lets the desktop match the windows to the installed menu entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("app.sweepwise.Sweepwise"));
     sweepwise::setUpFonts();
 
     sweepwise::platform::HostSystem system;

@@ -95,6 +95,7 @@ void Frm1::createControls() {
 
     command2 = button(this, "command2", "退出(&Q)", twips(8280, 6960, 1335, 495));
     ttt = place(new QLineEdit(QStringLiteral("Text1"), this), "ttt", twips(6360, 3240, 2775, 270));
+    ttt->setAccessibleName(QString::fromUtf8("正在扫描的文件夹"));
     ttt->hide();
 
     Frame1 = place(new QGroupBox(QString::fromUtf8("扫描设置"), this), "Frame1",
@@ -108,6 +109,7 @@ void Frm1::createControls() {
         Picture2->setPalette(palette);
         Picture2->setAutoFillBackground(true);
     }
+    Picture2->setAccessibleName(QString::fromUtf8("自定义扫描"));
     Op2 = place(new QRadioButton(QString::fromUtf8("自定义扫描(&D)"), Frame1), "Op2",
                 twips(360, 600, 1575, 300));
     setBackground(Op2, Qt::white);
@@ -120,6 +122,7 @@ void Frm1::createControls() {
     ch4 = checkBox(Picture2, "ch4", "扫描所选硬盘分区", twips(3000, 1320, 2175, 255));
     ListD = place(new QListWidget(Picture2), "ListD", twips(120, 480, 2535, 1335));
     ListD->setViewMode(QListView::ListMode);
+    ListD->setAccessibleName(QString::fromUtf8("硬盘分区"));
     Label1 = label(Picture2, "Label1", "请您选择要扫描的硬盘分区：", twips(120, 240, 2415, 255));
     setBackground(Label1, Qt::white);
     Line1 = line(Picture2, "Line1", QRect(pixels(2760), 0, 1, pixels(1800)));
@@ -162,6 +165,7 @@ void Frm1::createControls() {
                       QStyle::SP_ArrowUp);
 
     Lm = place(new QTableView(this), "Lm", twips(120, 3600, 6495, 2775));
+    Lm->setAccessibleName(QString::fromUtf8("已经扫描出的垃圾文件"));
     Lm->verticalHeader()->hide();
     // Fixed row heights keep the view's cost per row flat however long the list grows.
     Lm->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -177,8 +181,10 @@ void Frm1::createControls() {
 
     Lf = label(this, "Lf", "", twips(120, 6480, 9495, 375));
     setTextColour(Lf, QColor(192, 0, 0));
+    Lf->setAccessibleDescription(QString::fromUtf8("垃圾文件的数量和大小"));
     lls = label(this, "lls", "", twips(0, 7440, 9735, 255));
     setBackground(lls, Qt::white);
+    lls->setAccessibleDescription(QString::fromUtf8("扫描状态"));
     Line2 = line(this, "Line2", QRect(pixels(6600), pixels(2040), pixels(3000), 1));
     ll = label(this, "ll", "已经扫描出的垃圾文件：", twips(120, 3360, 4335, 255));
     setBackground(ll, Qt::white);
@@ -342,11 +348,11 @@ void Frm1::publish(bool lists) {
     }
     if (m_statusChanged) {
         m_statusChanged = false;
-        lls->setText(fromBytes(m_statusText));
+        setLabelText(lls, fromBytes(m_statusText));
     }
     if (m_countChanged) {
         m_countChanged = false;
-        Lf->setText(fromBytes(m_countText));
+        setLabelText(Lf, fromBytes(m_countText));
     }
     if (m_cleaning) {
         m_cleaning->publish();

@@ -30,6 +30,7 @@ Frmnew::Frmnew(const BrowserFactory& browser) {
     setTextColour(Label1, QColor(0, 0, 192));
     Label1->setFont(songTi(10.5));
     W1 = place(browser(this), "W1", twips(120, 720, 4335, 3015));
+    W1->setAccessibleName(QString::fromUtf8("新版本介绍"));
     command1 = place(new QPushButton(QString::fromUtf8("确定"), this), "command1",
                      twips(1200, 3960, 1935, 375));
     connect(command1, &QPushButton::clicked, this, &QWidget::close);
@@ -61,9 +62,9 @@ BrowserFactory webEngineBrowser() {
         if (create == nullptr && failure.isEmpty()) {
             // Beside the program in a build, in its library folder once installed.
             const QString here = QCoreApplication::applicationDirPath();
-            for (const QString& path :
-                 {here + QStringLiteral("/libsweepwise_webbrowser.so"),
-                  here + QStringLiteral("/../lib/sweepwise/libsweepwise_webbrowser.so")}) {
+            for (const QString& path : {here + QStringLiteral("/libsweepwise_webbrowser.so"),
+                                        here + QStringLiteral("/" SWEEPWISE_MODULE_FROM_PROGRAM
+                                                              "/libsweepwise_webbrowser.so")}) {
                 QLibrary library(path);
                 // Loading the engine warns that it was not set up before the application was.
                 const QtMessageHandler previous = qInstallMessageHandler(

@@ -24,22 +24,30 @@ Frmdel::Frmdel(JunkList& junk, platform::System& system, platform::UiServices& u
     setAttribute(Qt::WA_QuitOnClose);
 
     Image1 = place(new QLabel(this), "Image1", QRect(0, 0, 417, 153));
-    // Stretched once here rather than at every repaint of a running progress.
-    Image1->setPixmap(QPixmap(QStringLiteral(":/images/backdrop.png"))
-                          .scaled(Image1->size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    // Stretched once here rather than at every repaint of a running progress, to the screen's
+    // pixels, so that a device-pixel ratio above 1 does not stretch it a second time.
+    const qreal ratio = devicePixelRatioF();
+    QPixmap backdrop =
+        QPixmap(QStringLiteral(":/images/backdrop.png"))
+            .scaled(Image1->size() * ratio, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    backdrop.setDevicePixelRatio(ratio);
+    Image1->setPixmap(backdrop);
 
     PP1 = place(new QProgressBar(this), "PP1", QRect(32, 16, 353, 25));
     PP1->setRange(0, 100);
     PP1->setValue(0);
     PP1->setTextVisible(false);
+    PP1->setAccessibleName(QString::fromUtf8("清理进度"));
 
     Nows = place(new QLabel(this), "Nows", QRect(136, 48, 241, 25));
     QPalette blue = Nows->palette();
     blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
     Nows->setPalette(blue);
+    Nows->setAccessibleDescription(QString::fromUtf8("已清理的百分比"));
 
     lTem = place(new QTreeWidget(this), "lTem", QRect(176, 48, 33, 41));
     lTem->setColumnCount(0);
+    lTem->setAccessibleName(QString::fromUtf8("未清除的垃圾文件"));
     lTem->hide();
 
     Nowf = place(new QLabel(QString::fromUtf8("正在清理..."), this), "Nowf", QRect(8, 80, 409, 25));
@@ -113,9 +121,9 @@ void Frmdel::publish() {
     PP1->setMaximum(static_cast<int>(m_maximum));
     PP1->setValue(static_cast<int>(m_value));
     if (!m_action.empty()) {
-        Nowf->setText(fromBytes(m_action));
+        setLabelText(Nowf, fromBytes(m_action));
     }
-    Nows->setText(fromBytes(m_percent));
+    setLabelText(Nows, fromBytes(m_percent));
 }
 
 void Frmdel::showNotRemoved(std::string_view path) {
