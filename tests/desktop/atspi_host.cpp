@@ -41,7 +41,7 @@ int main(int argc, char* argv[]) {
 
     sweepwise::QtUiServices ui(system);
     sweepwise::Frm1 window(system, ui);
-    ui.setRefresh([&window] { window.publish(); });
+    ui.setRefresh([&window](bool lists) { window.publish(lists); });
     window.show();
     return app.exec();
 }
