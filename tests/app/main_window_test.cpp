@@ -60,6 +60,7 @@ private Q_SLOTS:
     void emptyCustomStartAfterStopLetsTheWalkRecordAgain();
     void ticksDuringAScan();
     void listShowsPathBytesDecodedAndSizes();
+    void whileALoopPumpsChangesWaitForItsRefreshOrItsEnd();
     void webEngineWaitsForTheNewVersionWindow();
     void exitAndCloseDuringAScanEndTheProgramAtOnce_data();
     void exitAndCloseDuringAScanEndTheProgramAtOnce();
@@ -488,6 +489,28 @@ void MainWindowTest::ticksDuringAScan() {
     click(w.command6);
     QCOMPARE(junk.checked(1), false);
     QCOMPARE(junk.checked(5), true);
+}
+
+void MainWindowTest::whileALoopPumpsChangesWaitForItsRefreshOrItsEnd() {
+    World world;
+    Frm1& window = world.open();
+    // Events run in the pump, but no refresh comes: nothing may show until the loop ends.
+    world.ui.pumpingNow = true;
+    int shownDuring = 0;
+    QString statusDuring;
+    world.ui.onPump = [&] {
+        QCoreApplication::processEvents();
+        shownDuring = std::max(shownDuring, window.Lm->model()->rowCount());
+        statusDuring = window.lls->text();
+    };
+    window.Cmdsc->click();
+    world.ui.pumpingNow = false;
+    QCOMPARE(shownDuring, 0);
+    QCOMPARE(statusDuring, QString());
+    QCOMPARE(window.junkList().count(), 4);
+    QTRY_COMPARE(window.Lm->model()->rowCount(), 4);
+    QCOMPARE(window.lls->text(), QStringLiteral("扫描完成。"));
+    QCOMPARE(window.Lf->text(), QStringLiteral("已发现垃圾文件4 个，总计大小共24Byte"));
 }
 
 void MainWindowTest::listShowsPathBytesDecodedAndSizes() {

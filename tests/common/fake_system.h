@@ -61,6 +61,7 @@ public:
     std::vector<Shown> messages;
     std::function<int(const Shown&)> answer = [](const Shown&) { return platform::kAnswerOk; };
     int endCode = 3;
+    bool pumpingNow = false;  // what pumping() says, as the real pump does while events run
 
     void pump() override {
         ++pumps;
@@ -68,6 +69,7 @@ public:
             onPump();
         }
     }
+    bool pumping() const override { return pumpingNow; }
     int messageBox(std::string_view text, int flags, std::string_view title) override {
         messages.push_back({std::string(text), flags, std::string(title)});
         return answer(messages.back());
