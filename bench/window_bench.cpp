@@ -14,6 +14,7 @@
 //   given.
 // --rows TREE: a folder-mode quick scan of TREE (as the temporary folder) in a fresh child
 //   process per run (default 1), for the time and the peak resident memory per row.
+// --cold: empties the kernel's caches before every timed walk (root only).
 // --results FILE: the medians and memory figures as key=value lines, for bench/plot.py.
 // Any of them; the --rows runs go first, while this process is still small, and
 // bench/window_run.sh makes the trees. The child mode, handy under perf, is
@@ -528,7 +529,19 @@ std::int64_t countFdRows(const std::string& fd, const std::string& tree, bool dr
     return rows;
 }
 
+// Cold-cache runs empty the page, dentry and inode caches before each timed walk.
+void dropCaches() {
+    ::sync();
+    std::ofstream out("/proc/sys/vm/drop_caches");
+    out << "3\n";
+    out.flush();
+    if (!out) {
+        die("cannot write /proc/sys/vm/drop_caches (needs root outside a container)");
+    }
+}
+
 struct Peers {
+    bool cold = false;
     std::string find = "find";
     std::string fd;         // empty: not timed
     std::string bleachbit;  // the preview script; empty: not timed
@@ -583,7 +596,7 @@ struct Figures {
 // Prints one line per timed run, then the medians and minima: a noisy machine shows as spread.
 void runCompare(const std::string& tree, bool drive, const Peers& peers, int runs,
                 Figures& figures) {
-    const char* mode = drive ? "drive" : "folder";
+    const std::string mode = std::string(drive ? "drive" : "folder") + (peers.cold ? "_cold" : "");
     const Manifest manifest = readGeneratedManifest(tree);
     std::printf("%s mode: %s, %d timed runs after one untimed warm-up\n", mode, tree.c_str(), runs);
     std::fflush(stdout);
@@ -602,11 +615,20 @@ void runCompare(const std::string& tree, bool drive, const Peers& peers, int run
 
     // They take turns, so a drift in the machine's speed hits all alike.
     std::vector<CompareRun> samples;
+    const auto cool = [&] {
+        if (peers.cold) {
+            dropCaches();
+        }
+    };
     for (int i = 0; i < runs; ++i) {
+        cool();
         CompareRun run = windowScan(tree, drive, reference);
+        cool();
         run.findMs = runFind(peers.find, tree, drive, false).ms;
+        cool();
         run.floorMs = timeFloor(tree, drive, reference);
         if (!peers.fd.empty()) {
+            cool();
             run.fdMs = timeCommand(fdArguments(peers.fd, tree, drive));
         }
         if (!peers.bleachbit.empty()) {
@@ -939,7 +961,7 @@ void usage() {
                  "usage: sweepwise_window_bench [--runs N] [--rows-runs N] [--find PROGRAM]\n"
                  "                              [--fd PROGRAM] [--bleachbit SCRIPT]\n"
                  "                              [--drive TREE] [--folder TREE] [--rows TREE]\n"
-                 "                              [--results FILE]\n"
+                 "                              [--cold] [--results FILE]\n"
                  "       sweepwise_window_bench --child-rows TREE [--hidden]\n"
                  "  TREE must have been made by sweepwise_make_tree; defaults: %d drive-mode runs,"
                  " %d folder-mode run\n",
@@ -972,6 +994,8 @@ Options parseOptions(int argc, char** argv) {
             options.peers.fd = argv[++i];
         } else if (arg == "--bleachbit" && hasValue) {
             options.peers.bleachbit = argv[++i];
+        } else if (arg == "--cold") {
+            options.peers.cold = true;
         } else if (arg == "--folder" && hasValue) {
             options.folderTree = withSlash(argv[++i]);
         } else if (arg == "--results" && hasValue) {

@@ -1,16 +1,22 @@
 #!/usr/bin/env bash
-# Times scans through the real main window, offscreen: a drive-mode scan of a generated tree
-# against GNU find, and a folder-mode scan of a generated tree of over a million rows.
+# Times scans through the real main window, offscreen: a drive-mode scan of a generated tree and
+# a folder-mode scan of a generated temporary folder, each against the floor walk, GNU find, fd
+# (when installed) and, for the folder, BleachBit's preview (when installed and run as root);
+# and a folder-mode scan of a generated tree of over a million rows, for the memory per row.
 #
 #   bench/window_run.sh [-B BUILD_DIR | --bin BIN_DIR] [--runs N] [--rows-runs N]
-#                       [--files N] [--folders N] [--rows-files N] [--rows-folders N]
-#                       [--drive-only | --rows-only] [--no-tmpfs]
+#                       [--files N] [--folders N] [--temp-files N] [--temp-folders N]
+#                       [--rows-files N] [--rows-folders N] [--drive-only | --rows-only]
+#                       [--no-tmpfs] [--cold] [--results FILE]
 #
-# Both trees are generated in a fresh `mktemp -d` folder, which is removed at the end; nothing
-# else is touched. The drive-mode tree (default 500000 files in 40000 folders) goes on disk like
-# run.sh's. Run as root, the folder-mode tree (default 1020000 files in 80000 folders, about
-# 1005000 rows) goes on a tmpfs mounted in a private mount namespace, so it needs no disk inodes
-# and vanishes with the namespace; otherwise, or with --no-tmpfs, it goes on disk as well.
+# The trees are generated in a fresh `mktemp -d` folder, which is removed at the end; nothing
+# else is touched. The drive-mode tree (default 500000 files in 40000 folders) and the temporary
+# folder (50000 files in 3000 folders) go on disk like run.sh's. Run as root, the big folder-mode
+# tree (default 1020000 files in 80000 folders, about 1005000 rows) goes on a tmpfs mounted in a
+# private mount namespace, so it needs no disk inodes and vanishes with the namespace; otherwise,
+# or with --no-tmpfs, it goes on disk as well. --cold adds three drive-mode runs with the
+# kernel's caches dropped before each walk (root only). --results writes the figures as
+# key=value lines, which bench/plot.py draws.
 # The binaries come from BIN_DIR, or are built in BUILD_DIR (default
 # ${TMPDIR:-/tmp}/sweepwise-window-bench-build, configured with the Qt layers when new).
 # Also: `cmake --build BUILD --target window_bench` runs this with the binaries of BUILD.
@@ -23,7 +29,11 @@ files=500000
 folders=40000
 rowsFiles=1020000
 rowsFolders=80000
+tempFiles=50000
+tempFolders=3000
 drive=1
+cold=0
+results=
 rows=1
 tmpfs=1
 inside=
@@ -43,6 +53,10 @@ while [ $# -gt 0 ]; do
         --folders) [ $# -ge 2 ] || usage; folders=$2; shift 2 ;;
         --rows-files) [ $# -ge 2 ] || usage; rowsFiles=$2; shift 2 ;;
         --rows-folders) [ $# -ge 2 ] || usage; rowsFolders=$2; shift 2 ;;
+        --temp-files) [ $# -ge 2 ] || usage; tempFiles=$2; shift 2 ;;
+        --temp-folders) [ $# -ge 2 ] || usage; tempFolders=$2; shift 2 ;;
+        --cold) cold=1; shift ;;
+        --results) [ $# -ge 2 ] || usage; results=$2; shift 2 ;;
         --drive-only) rows=0; shift ;;
         --rows-only) drive=0; shift ;;
         --no-tmpfs) tmpfs=0; shift ;;
@@ -78,9 +92,19 @@ measure() {
     export XDG_RUNTIME_DIR=$made/runtime
     mkdir -m 700 "$XDG_RUNTIME_DIR"
     if [ "$drive" = 1 ]; then
-        needInodes "$made" $((files + folders))
+        needInodes "$made" $((files + folders + tempFiles + tempFolders))
         generate "$made/drive" --files "$files" --folders "$folders"
-        args+=(--drive "$made/drive")
+        generate "$made/temp" --files "$tempFiles" --folders "$tempFolders"
+        args+=(--drive "$made/drive" --folder "$made/temp")
+        # The other walkers, where this machine has them.
+        if command -v fdfind >/dev/null; then
+            args+=(--fd fdfind)
+        elif command -v fd >/dev/null; then
+            args+=(--fd fd)
+        fi
+        if command -v bleachbit >/dev/null && [ "$(id -u)" = 0 ]; then
+            args+=(--bleachbit "$repo/bench/bleachbit_preview.sh")
+        fi
     fi
     if [ "$rows" = 1 ]; then
         mkdir "$made/rows"
@@ -95,7 +119,16 @@ measure() {
         args+=(--rows "$made/rows/tree")
     fi
     echo
-    QT_QPA_PLATFORM=offscreen "$bin/sweepwise_window_bench" "${bench[@]}" "${args[@]}"
+    QT_QPA_PLATFORM=offscreen "$bin/sweepwise_window_bench" "${bench[@]}" "${args[@]}" \
+        --results "$made/results-warm"
+    if [ "$cold" = 1 ] && [ "$drive" = 1 ]; then
+        QT_QPA_PLATFORM=offscreen "$bin/sweepwise_window_bench" --runs 3 --cold \
+            --drive "$made/drive" --results "$made/results-cold"
+    fi
+    if [ -n "$results" ]; then
+        cat "$made"/results-* >"$results"
+        echo "results written to $results"
+    fi
     if [ -n "$inside" ] && [ "$rows" = 1 ]; then
         umount "$made/rows"
     fi
@@ -139,9 +172,12 @@ if [ "$rows" = 1 ] && [ "$tmpfs" = 1 ] && [ "$(id -u)" = 0 ] &&
     unshare --mount --propagation private true 2>/dev/null; then
     forward=()
     [ "$drive" = 1 ] || forward+=(--rows-only)
+    [ "$cold" = 1 ] && forward+=(--cold)
+    [ -n "$results" ] && forward+=(--results "$(cd "$(dirname "$results")" && pwd)/$(basename "$results")")
     unshare --mount --propagation private -- bash "${BASH_SOURCE[0]}" --inside "$made" \
         --bin "$bin" --files "$files" --folders "$folders" --rows-files "$rowsFiles" \
-        --rows-folders "$rowsFolders" "${forward[@]}" "${bench[@]}"
+        --rows-folders "$rowsFolders" --temp-files "$tempFiles" --temp-folders "$tempFolders" \
+        "${forward[@]}" "${bench[@]}"
 else
     measure "$made"
 fi
