@@ -12,7 +12,8 @@ CONFIGURE = cmake -S . -G Ninja -DSWEEPWISE_WERROR=$(WERROR) $(CMAKE_ARGS)
 TEST_ENV  = QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 \
             UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: deps build run test test-release test-sanitize bench format format-check clean
+.PHONY: deps build run test test-release test-sanitize bench format format-check clean \
+        random-trees
 
 deps:
 	@./scripts/install-deps.sh
@@ -36,6 +37,15 @@ test-sanitize: deps
 
 bench: build
 	./bench/run.sh --bin $(BUILD)/bench
+
+# The reliability suites at any size: `make random-trees SEEDS=5000 FIRST_SEED=1` (a failing seed
+# prints the command that replays it).
+SEEDS      ?= 200
+FIRST_SEED ?= 1
+
+random-trees: build
+	$(TEST_ENV) SWEEPWISE_SEEDS=$(SEEDS) SWEEPWISE_FIRST_SEED=$(FIRST_SEED) \
+	    $(BUILD)/tests/random_trees_tests
 
 SOURCES = $(shell git ls-files --cached --others --exclude-standard -- '*.cpp' '*.h')
 
