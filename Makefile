@@ -13,7 +13,7 @@ TEST_ENV  = QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0:abort_on_error
             UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 .PHONY: deps build run test test-release test-sanitize bench format format-check clean \
-        random-trees
+        random-trees adversary
 
 deps:
 	@./scripts/install-deps.sh
@@ -39,13 +39,17 @@ bench: build
 	./bench/run.sh --bin $(BUILD)/bench
 
 # The reliability suites at any size: `make random-trees SEEDS=5000 FIRST_SEED=1` (a failing seed
-# prints the command that replays it).
+# prints the command that replays it), `make adversary SWAPS=1000000`.
 SEEDS      ?= 200
 FIRST_SEED ?= 1
+SWAPS      ?= 10000
 
 random-trees: build
 	$(TEST_ENV) SWEEPWISE_SEEDS=$(SEEDS) SWEEPWISE_FIRST_SEED=$(FIRST_SEED) \
 	    $(BUILD)/tests/random_trees_tests
+
+adversary: build
+	$(TEST_ENV) SWEEPWISE_SWAPS=$(SWAPS) $(BUILD)/tests/adversary_tests
 
 SOURCES = $(shell git ls-files --cached --others --exclude-standard -- '*.cpp' '*.h')
 
