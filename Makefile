@@ -13,7 +13,7 @@ TEST_ENV  = QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0:abort_on_error
             UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 .PHONY: deps build run test test-release test-sanitize bench format format-check clean \
-        random-trees adversary
+        random-trees adversary fuzz fuzz-ci
 
 deps:
 	@./scripts/install-deps.sh
@@ -50,6 +50,21 @@ random-trees: build
 
 adversary: build
 	$(TEST_ENV) SWEEPWISE_SWAPS=$(SWAPS) $(BUILD)/tests/adversary_tests
+
+# libFuzzer targets, built with clang in their own folder: `make fuzz FUZZ_SECONDS=600` runs
+# each for that long; CI runs each for a few seconds on the committed corpus.
+FUZZ_BUILD   ?= build/fuzz
+FUZZ_SECONDS ?= 60
+
+fuzz: deps
+	cmake -S . -G Ninja -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ \
+	    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSWEEPWISE_FUZZ=ON -DSWEEPWISE_CORE_ONLY=ON \
+	    -DSWEEPWISE_TESTS=OFF -DSWEEPWISE_BENCH=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	./fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+fuzz-ci:
+	$(MAKE) fuzz FUZZ_SECONDS=10
 
 SOURCES = $(shell git ls-files --cached --others --exclude-standard -- '*.cpp' '*.h')
 

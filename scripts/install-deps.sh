@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev qt6-webengine-dev libqt6svg6 libmount-dev libxcb1-dev
     libgtest-dev libgmock-dev
     xvfb xauth fonts-noto-cjk clang-format git
+    clang libclang-rt-14-dev
 )
 
 missing=()
