@@ -13,7 +13,7 @@ TEST_ENV  = QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0:abort_on_error
             UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 .PHONY: deps build run test test-release test-sanitize bench format format-check clean \
-        random-trees adversary fuzz fuzz-ci
+        random-trees adversary soak fuzz fuzz-ci
 
 deps:
 	@./scripts/install-deps.sh
@@ -39,17 +39,21 @@ bench: build
 	./bench/run.sh --bin $(BUILD)/bench
 
 # The reliability suites at any size: `make random-trees SEEDS=5000 FIRST_SEED=1` (a failing seed
-# prints the command that replays it), `make adversary SWAPS=1000000`.
+# prints the command that replays it), `make adversary SWAPS=1000000`, `make soak CYCLES=10000`.
 SEEDS      ?= 200
 FIRST_SEED ?= 1
 SWAPS      ?= 10000
+CYCLES     ?= 1000
 
 random-trees: build
 	$(TEST_ENV) SWEEPWISE_SEEDS=$(SEEDS) SWEEPWISE_FIRST_SEED=$(FIRST_SEED) \
-	    $(BUILD)/tests/random_trees_tests
+	    $(BUILD)/tests/random_trees_tests -maxwarnings 0
 
 adversary: build
-	$(TEST_ENV) SWEEPWISE_SWAPS=$(SWAPS) $(BUILD)/tests/adversary_tests
+	$(TEST_ENV) SWEEPWISE_SWAPS=$(SWAPS) $(BUILD)/tests/adversary_tests -maxwarnings 0
+
+soak: build
+	$(TEST_ENV) SWEEPWISE_CYCLES=$(CYCLES) $(BUILD)/tests/soak_tests -maxwarnings 0
 
 # libFuzzer targets, built with clang in their own folder: `make fuzz FUZZ_SECONDS=600` runs
 # each for that long; CI runs each for a few seconds on the committed corpus.
