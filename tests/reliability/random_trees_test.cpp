@@ -37,6 +37,7 @@ struct MadeFile {
     bool inDotFolder = false;  // some folder between the root and the file starts with "."
     bool writeProtected = false;
     bool held = false;
+    bool hardLink = false;  // another name of a file outside; never held, so as not to hold both
 };
 
 // The junk endings, written out afresh here so that a slip in the product shows up.
@@ -60,7 +61,8 @@ bool listedIn(const MadeFile& file, bool driveMode) {
 
 // A random tree: nested folders and dot-folders, files with junk endings, their case
 // variants and index.dat endings, empty files, links to folders and files inside and outside
-// the root, and names with invalid UTF-8, spaces, newlines, backslashes and 255 bytes.
+// the root, hard links to files outside, and names with invalid UTF-8, spaces, newlines,
+// backslashes and 255 bytes.
 class TreeGenerator {
 public:
     TreeGenerator(std::uint64_t seed, const TempTree& tree) : m_rng(seed), m_tree(tree) {}
@@ -74,7 +76,10 @@ public:
         for (int i = 0, n = 2 + below(5); i < n; ++i) {
             makeFile(m_tree.path("outside/"), false);
             m_files.back().outside = true;
+            m_files.back().writeProtected = false;
+            ::chmod(m_files.back().path.c_str(), 0644);
         }
+        m_outside = m_files.size();
         m_folders.push_back({root(), false});
         for (int i = 0, n = 3 + below(8); i < n; ++i) {
             const auto parent = m_folders[below(int(m_folders.size()))];
@@ -91,6 +96,19 @@ public:
         }
         for (int i = 0, n = below(8); i < n; ++i) {
             makeLink();
+        }
+        // A second name inside the root for a file outside: deleting it leaves the outside name.
+        for (int i = 0, n = below(3); i < n; ++i) {
+            const MadeFile& outside = m_files[below(int(m_outside))];
+            const auto& folder = m_folders[below(int(m_folders.size()))];
+            MadeFile file = outside;
+            file.path = folder.path + uniqueName(folder.path, "", ending());
+            file.outside = false;
+            file.inDotFolder = folder.inDot;
+            file.hardLink = true;
+            if (::link(outside.path.c_str(), file.path.c_str()) == 0) {
+                m_files.push_back(file);
+            }
         }
     }
 
@@ -189,6 +207,7 @@ private:
     const TempTree& m_tree;
     std::vector<Folder> m_folders;
     std::vector<MadeFile> m_files;
+    std::size_t m_outside = 0;  // the first files are the ones outside the root
     std::map<std::string, std::set<std::string>> m_used;
 };
 
@@ -298,7 +317,7 @@ void RandomTreesTest::runSeed(std::uint64_t seed, bool driveMode) {
     std::vector<std::unique_ptr<HeldByAnotherProcess>> holders;
     std::vector<MadeFile> files = generator.files();
     for (MadeFile& file : files) {
-        if (listedIn(file, driveMode) && rng() % 10 == 0 && holders.size() < 2) {
+        if (listedIn(file, driveMode) && !file.hardLink && rng() % 10 == 0 && holders.size() < 2) {
             holders.push_back(std::make_unique<HeldByAnotherProcess>(
                 file.path, rng() % 2 ? HeldByAnotherProcess::Hold::Open
                                      : HeldByAnotherProcess::Hold::MappedThenClosed));
