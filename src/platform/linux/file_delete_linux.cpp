@@ -116,12 +116,15 @@ int unlinkIfStill(int folder, const char* name, const struct stat& entry) {
         return errno == EINVAL ? ::unlinkat(folder, name, 0) : -1;
     }
     struct stat moved {};
-    if (::fstatat(folder, aside, &moved, AT_SYMLINK_NOFOLLOW) == 0 &&
-        moved.st_dev == entry.st_dev && moved.st_ino == entry.st_ino) {
-        return ::unlinkat(folder, aside, 0);
+    const bool same = ::fstatat(folder, aside, &moved, AT_SYMLINK_NOFOLLOW) == 0 &&
+                      moved.st_dev == entry.st_dev && moved.st_ino == entry.st_ino;
+    if (same && ::unlinkat(folder, aside, 0) == 0) {
+        return 0;
     }
+    // The file that was looked at is no longer there, or it could not go: put back what was moved.
+    const int error = same ? errno : ENOENT;
     ::renameat2(folder, aside, folder, name, RENAME_NOREPLACE);
-    errno = ENOENT;  // the file that was looked at is no longer there
+    errno = error;
     return -1;
 }
 
