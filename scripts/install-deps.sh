@@ -12,6 +12,8 @@ packages=(
     # file, which CPack uses to find the programs), and the AT-SPI bus with its Python client.
     desktop-file-utils appstream dpkg-dev file
     dbus at-spi2-core python3-gi gir1.2-atspi-2.0
+    # Fuzzing: clang with libFuzzer's runtime.
+    clang libclang-rt-14-dev
 )
 
 missing=()

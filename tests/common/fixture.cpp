@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
@@ -130,6 +131,12 @@ HeldByAnotherProcess::HeldByAnotherProcess(const std::string& path, Hold hold) {
     if (m_child == 0) {
         ::close(ready[0]);
         ::close(done[1]);
+        // Other holders' pipes too: a copy of one would keep that holder's child from ending.
+        const unsigned low = unsigned(std::min(ready[1], done[0]));
+        const unsigned high = unsigned(std::max(ready[1], done[0]));
+        ::close_range(3, low - 1, 0);
+        ::close_range(low + 1, high - 1, 0);
+        ::close_range(high + 1, ~0u, 0);
         const int fd = ::open(path.c_str(), O_RDONLY);
         void* map = nullptr;
         if (hold == Hold::MappedThenClosed && fd >= 0) {

@@ -147,9 +147,15 @@ std::vector<std::string> fixedDrivesFrom(const std::string& mountinfoPath,
         }
     }
 
-    // std::string compares its chars as unsigned, so this is plain byte order.
-    std::sort(candidates.begin(), candidates.end(),
-              [](const Mount& a, const Mount& b) { return a.point < b.point; });
+    // std::string compares its chars as unsigned, so this is plain byte order. The sort keeps
+    // the table's order among mounts at one point, and only the last of them is visible there.
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](const Mount& a, const Mount& b) { return a.point < b.point; });
+    // Unique from the back keeps the last of each run, gathered at the vector's end.
+    const auto hidden =
+        std::unique(candidates.rbegin(), candidates.rend(),
+                    [](const Mount& a, const Mount& b) { return a.point == b.point; });
+    candidates.erase(candidates.begin(), hidden.base());
 
     std::vector<std::string> drives;
     std::set<dev_t> seen;

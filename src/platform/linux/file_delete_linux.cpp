@@ -103,6 +103,31 @@ bool isWriteProtected(int folder, const char* name, const struct stat& entry) {
            errno == EACCES;
 }
 
+// No call unlinks a name only while it names a given file, and another process may swap the
+// name for a link or a FIFO at any moment: the entry is first moved aside under a name of this
+// process's own, and only if what was moved is the file looked at is it unlinked; anything else
+// is put back.
+int unlinkIfStill(int folder, const char* name, const struct stat& entry) {
+    static unsigned moves = 0;
+    char aside[64];
+    std::snprintf(aside, sizeof aside, ".sweepwise-deleting-%d-%u", int(::getpid()), ++moves);
+    if (::renameat2(folder, name, folder, aside, RENAME_NOREPLACE) != 0) {
+        // A file system that cannot rename this way still gets the plain deletion.
+        return errno == EINVAL ? ::unlinkat(folder, name, 0) : -1;
+    }
+    struct stat moved {};
+    const bool same = ::fstatat(folder, aside, &moved, AT_SYMLINK_NOFOLLOW) == 0 &&
+                      moved.st_dev == entry.st_dev && moved.st_ino == entry.st_ino;
+    if (same && ::unlinkat(folder, aside, 0) == 0) {
+        return 0;
+    }
+    // The file that was looked at is no longer there, or it could not go: put back what was moved.
+    const int error = same ? errno : ENOENT;
+    ::renameat2(folder, aside, folder, name, RENAME_NOREPLACE);
+    errno = error;
+    return -1;
+}
+
 DeleteOutcome missingOr(DeleteOutcome otherwise) {
     return errno == ENOENT || errno == ENOTDIR ? DeleteOutcome::Gone : otherwise;
 }
@@ -148,7 +173,7 @@ DeleteOutcome removeEntry(const Folder& folder, const std::string& name) {
         return DeleteOutcome::InUse;
     }
 
-    const int removed = ::unlinkat(dir, name.c_str(), 0);
+    const int removed = unlinkIfStill(dir, name.c_str(), entry);
     const int error = errno;
     if (fd >= 0) {
         if (leased) {

@@ -195,9 +195,39 @@ bool nameMatches(std::string_view pattern, const char* name) {
     return matchesEveryName(pattern) || ::fnmatch(std::string(pattern).c_str(), name, 0) == 0;
 }
 
+namespace {
+
+// A path longer than the system takes in one piece is followed one folder at a time, the way
+// the system itself would follow it: links on the way are followed, the last name's is not.
+bool statLongPath(const std::string& path, struct stat& st) {
+    const std::size_t last = path.rfind('/');
+    int fd = ::open(path.starts_with('/') ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    for (std::size_t at = 0; fd >= 0 && last != std::string::npos && at < last;) {
+        const std::size_t slash = path.find('/', at);
+        if (slash > at) {
+            const std::string name = path.substr(at, slash - at);
+            const int next = ::openat(fd, name.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+            ::close(fd);
+            fd = next;
+        }
+        at = slash + 1;
+    }
+    if (fd < 0) {
+        return false;
+    }
+    const char* name = last == std::string::npos ? path.c_str() : path.c_str() + last + 1;
+    const bool found = ::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
+    ::close(fd);
+    return found;
+}
+
+}  // namespace
+
 std::optional<std::int64_t> fileLength(const std::string& path) {
     struct stat st {};
-    if (::fstatat(AT_FDCWD, path.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) {
+    const bool found = ::fstatat(AT_FDCWD, path.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 ||
+                       (errno == ENAMETOOLONG && statLongPath(path, st));
+    if (!found || !S_ISREG(st.st_mode)) {
         return std::nullopt;
     }
     return st.st_size;
