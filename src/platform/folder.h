@@ -43,6 +43,9 @@ private:
 
     int m_fd = -1;
     std::uint64_t m_mountId = 0;
+    // A fresh handle reads from the first entry; only a folder listed before must rewind.
+    mutable bool m_listed = false;
+    friend class FolderListing;
 };
 
 // A whole folder's entries, "." and ".." included, in the order the file system gives them, read

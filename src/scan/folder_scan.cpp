@@ -1,7 +1,6 @@
 #include "scan/folder_scan.h"
 
 #include <charconv>
-#include <cstring>
 #include <exception>
 #include <memory>
 #include <vector>

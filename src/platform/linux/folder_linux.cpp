@@ -106,7 +106,8 @@ std::optional<std::int64_t> Folder::fileLength(const char* name) const {
     return st.st_size;
 }
 
-Folder::Folder(Folder&& other) noexcept : m_fd(other.m_fd), m_mountId(other.m_mountId) {
+Folder::Folder(Folder&& other) noexcept
+    : m_fd(other.m_fd), m_mountId(other.m_mountId), m_listed(other.m_listed) {
     other.m_fd = -1;
 }
 
@@ -117,6 +118,7 @@ Folder& Folder::operator=(Folder&& other) noexcept {
         }
         m_fd = other.m_fd;
         m_mountId = other.m_mountId;
+        m_listed = other.m_listed;
         other.m_fd = -1;
     }
     return *this;
@@ -148,9 +150,10 @@ bool FolderListing::read(const Folder& folder) {
     Impl& d = *m_impl;
     d.filled = 0;
     const int fd = folder.handle();
-    if (::lseek(fd, 0, SEEK_SET) != 0) {
+    if (folder.m_listed && ::lseek(fd, 0, SEEK_SET) != 0) {
         return false;
     }
+    folder.m_listed = true;
     for (bool first = true;; first = false) {
         if (d.capacity() - d.filled < Impl::kRecordRoom) {
             d.buffer.resize(d.buffer.size() * 2);
