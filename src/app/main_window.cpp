@@ -354,7 +354,9 @@ void Frm1::publish(bool lists) {
         m_countChanged = false;
         setLabelText(Lf, fromBytes(m_countText));
     }
-    if (m_cleaning) {
+    // The cleaning window too: it repaints its backdrop and bar for every change, at a cost
+    // that the run's 3 ms steps would feel.
+    if (m_cleaning && lists) {
         m_cleaning->publish();
     }
 }

@@ -43,8 +43,8 @@ public:
     Frm1(platform::System& system, platform::UiServices& ui);
     ~Frm1() override;
 
-    // Shows what the scan and the commands changed: the labels and, with `lists`, the new rows
-    // and the selected row.
+    // Shows what the scan and the commands changed: the labels and, with `lists`, the new rows,
+    // the selected row and the cleaning window's progress.
     void publish(bool lists = true);
 
     // True while a command that pumps events (a scan, a cleaning run) is under way.

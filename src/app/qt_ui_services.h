@@ -15,8 +15,9 @@ public:
     static constexpr std::chrono::milliseconds kPumpInterval{5};
     // What the windows show is brought up to date at most this often: faster than the eye.
     static constexpr std::chrono::milliseconds kRefreshInterval{16};
-    // Long lists less often: a list view repaints every visible row whenever rows are added,
-    // however far below they come, and that costs more than the rest of a refresh.
+    // Long lists and progress less often: a list view repaints every visible row whenever rows
+    // are added, however far below they come, and a progress window all of itself; either costs
+    // more than the rest of a refresh.
     static constexpr std::chrono::milliseconds kListRefreshInterval{100};
 
     explicit QtUiServices(platform::System& system) : m_system(system) {}
