@@ -598,7 +598,9 @@ void runCompare(const std::string& tree, bool drive, const Peers& peers, int run
                 Figures& figures) {
     const std::string mode = std::string(drive ? "drive" : "folder") + (peers.cold ? "_cold" : "");
     const Manifest manifest = readGeneratedManifest(tree);
-    std::printf("%s mode: %s, %d timed runs after one untimed warm-up\n", mode, tree.c_str(), runs);
+    std::printf("%s mode%s: %s, %d timed runs after one untimed warm-up\n",
+                drive ? "drive" : "folder", peers.cold ? ", caches dropped before each walk" : "",
+                tree.c_str(), runs);
     std::fflush(stdout);
     // The warm-up fills the inode and dentry caches; its find is the one that counts.
     const Found reference = runFind(peers.find, tree, drive, true);
