@@ -22,7 +22,7 @@ WALKERS = [
     ("fd_ms", "fd (parallel)", "#2980b9"),
     ("bleachbit_ms", "BleachBit preview", "#8e44ad"),
 ]
-WIDTH, LEFT, RIGHT = 640, 150, 90
+WIDTH, LEFT, RIGHT = 680, 150, 110
 BAR, GAP, HEAD = 16, 4, 30
 
 
@@ -80,7 +80,7 @@ def main():
                    f'fill="#555">{decade:g} ms</text>')
         decade *= 10
     out.append(f'<text x="10" y="{axis + 32}" fill="#555">Median wall time, logarithmic axis; '
-               f'in brackets each walker\'s time ÷ Sweepwise\'s, measured in the same run.</text>')
+               f'in brackets: time ÷ Sweepwise\'s time in the same run.</text>')
     height = axis + 42
     svg = [f'<svg xmlns="http://www.w3.org/2000/svg" width="{WIDTH}" height="{height}" '
            f'font-family="sans-serif" font-size="12">',
